@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// How the simulated device behaves on its line. Everything off by default: a well-behaved
+// device that answers at once.
+struct TSimOptions {
+    QByteArray id = "0123456789";  // device identity, 1 to 20 decimal digits
+    int delayMs = 0;               // every reply leaves this much later
+    int dropEvery = 0;             // 0 = off; N = every Nth reply is lost
+    double dropRate = 0;           // fraction of replies lost at random (0 to 1)
+    quint32 seed = 1;              // for the random drops and the noise
+    bool noise = false;            // garbage bytes (never "!") before each frame
+    bool split = false;            // each byte of a frame goes out in a write of its own
+    int unsolicitedStatusSecs = 0; // 0 = off; N = a status report every N seconds
+    int hangupAfter = 0;           // 0 = off; N = the line closes once N commands are answered
+};
