@@ -22,6 +22,8 @@ using namespace std::chrono_literals;
 constexpr auto kStaleAfter = 500ms;
 // Gap between the bytes of a split reply, so that the reader sees them in separate reads.
 constexpr auto kSplitGap = 1ms;
+// While the last reply before a hang-up is being read: closing the line would discard it.
+constexpr auto kDrainCheck = 2ms;
 
 QString SystemError(const char* what) {
     return QStringLiteral("%1: %2").arg(QLatin1String(what),
@@ -146,7 +148,9 @@ void TSimPty::Run() {
     for (;;) {
         const bool lineUp = FMaster >= 0;
         auto wake = lineUp ? nextStatus : TClock::time_point::max();
-        if (lineUp && FBlocked) {
+        if (FDrainingSince) {
+            wake = TClock::now() + kDrainCheck;
+        } else if (lineUp && FBlocked) {
             wake = std::min(wake, FLastWrite + kStaleAfter);
         } else if (lineUp && !FOutput.empty()) {
             wake = std::min(wake, FOutput.front().due);
@@ -180,7 +184,11 @@ void TSimPty::Run() {
                 nextStatus += period;
             }
         }
-        if (FMaster >= 0) {
+        if (FDrainingSince) {
+            if (Unread() == 0 || now - *FDrainingSince >= kStaleAfter) {
+                HangUp();
+            }
+        } else if (FMaster >= 0) {
             WriteDue(now);
         }
     }
@@ -272,15 +280,22 @@ void TSimPty::WriteDue(TClock::time_point now) {
         const bool hangUp = out.hangUp;
         FOutput.pop_front();
         if (hangUp) {
-            HangUp();
+            // A real line delivers the last bytes before it goes; a pseudo-terminal drops
+            // what its reader has not taken yet, so wait for that first.
+            FDrainingSince = now;
             return;
         }
     }
 }
 
-void TSimPty::DropStaleInput(TClock::time_point now) {
+int TSimPty::Unread() const {
     int unread = 0;
-    if (now - FLastWrite < kStaleAfter || ::ioctl(FSlave, FIONREAD, &unread) != 0 || unread == 0) {
+    return ::ioctl(FSlave, FIONREAD, &unread) == 0 ? unread : 0;
+}
+
+void TSimPty::DropStaleInput(TClock::time_point now) {
+    const int unread = now - FLastWrite < kStaleAfter ? 0 : Unread();
+    if (unread == 0) {
         return;
     }
     ::tcflush(FSlave, TCIFLUSH);
@@ -288,11 +303,13 @@ void TSimPty::DropStaleInput(TClock::time_point now) {
 }
 
 void TSimPty::HangUp() {
+    // Set first: whoever sees the line vanish must find HungUp() true.
+    FHungUp = true;
     // Closing both ends makes the line vanish for the program that has the port open.
     CloseLine();
     FOutput.clear();
     FBlocked = false;
-    FHungUp = true;
+    FDrainingSince.reset();
     Note(QStringLiteral("-- hung up"));
 }
 

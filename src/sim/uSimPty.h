@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -59,6 +60,7 @@ private:
     void Queue(TOutput output);
     void WriteDue(TClock::time_point now);
     void DropStaleInput(TClock::time_point now);
+    int Unread() const; // bytes written that the program has not read yet
     void HangUp();
     QByteArray Noise();
     bool Dropped();
@@ -77,7 +79,8 @@ private:
     std::thread FThread;
     std::atomic<bool> FHungUp = false;
     bool FHangUpPending = false;
-    bool FBlocked = false; // the last write found the line full
+    bool FBlocked = false;                            // the last write found the line full
+    std::optional<TClock::time_point> FDrainingSince; // hang-up waits for the last reply
     std::deque<TOutput> FOutput;
     TClock::time_point FLastWrite;
     int FReplies = 0;
