@@ -339,7 +339,7 @@ QByteArrayList TDeviceSim::ReceiveTexts(const QByteArray& bytes) {
 QByteArray TDeviceSim::Answer(const QByteArray& text) {
     Note(QStringLiteral("<< ") + QString::fromLatin1(text));
     if (text.size() < 2 || !text.startsWith('(') || !text.endsWith(')')) {
-        return Ignore(text, "not a command");
+        return Ignore(text, QStringLiteral("not a command"));
     }
     QByteArrayList fields = text.sliced(1, text.size() - 2).split(',');
     const QByteArray head = fields.takeFirst();
@@ -347,7 +347,7 @@ QByteArray TDeviceSim::Answer(const QByteArray& text) {
     const bool status = head.startsWith('T');
     if (!(head.startsWith('P') || status) || digits.size() < 2 || digits.size() > 4 ||
         !IsDigits(digits)) {
-        return Ignore(text, "no parameter number");
+        return Ignore(text, QStringLiteral("no parameter number"));
     }
     const int number = DecimalValue(digits).value();
     if (!status && number == kFactoryDefault) {
@@ -358,47 +358,52 @@ QByteArray TDeviceSim::Answer(const QByteArray& text) {
     }
     const QByteArray flag = fields.isEmpty() ? QByteArray() : fields.takeFirst();
     if (flag != "0" && flag != "1") {
-        return Ignore(text, "no read/write flag");
+        return Ignore(text, QStringLiteral("no read/write flag"));
     }
     const bool write = flag == "1";
-    const TParam* param = status ? nullptr : FindParam(number);
     if (status && number == 1) {
         if (write || !fields.isEmpty()) {
-            return Ignore(text, "the status is only queried");
+            return Ignore(text, QStringLiteral("the status is only queried"));
         }
         ++FAnswered;
         return StatusText();
     }
-    if (!param) {
+    if (status || !FindParam(number)) {
         ++FAnswered;
-        return Reply({FId, head});
+        return Reply({FId, head}); // a number this device does not know
     }
+    return AnswerParam(number, text, write, fields);
+}
 
-    QByteArrayList reply = {FId, head};
+// A catalogue command after its flag: the key, if the parameter has one, then the values.
+QByteArray TDeviceSim::AnswerParam(int number, const QByteArray& text, bool write,
+                                   QByteArrayList args) {
+    const TParam& param = *FindParam(number);
+    QByteArrayList reply = {FId, text.sliced(1, text.indexOf(',') - 1)};
     int slot = 0;
-    if (param->keys > 0) {
-        const auto key = DecimalValue(fields.value(0));
-        if (!key || *key < 1 || *key > param->keys) {
-            return Ignore(text,
-                          param->keys == 64 ? "fence number outside 1-64" : "index outside 1-5");
+    if (param.keys > 0) {
+        const auto key = DecimalValue(args.value(0));
+        if (!key || *key < 1 || *key > param.keys) {
+            return Ignore(text, QStringLiteral("key outside 1-%1").arg(param.keys));
         }
-        fields.removeFirst();
+        args.removeFirst();
         slot = *key - 1;
         reply.append(QByteArray::number(*key));
     }
+    QByteArrayList& stored = FValues[number][slot];
     if (write) {
-        if (!param->writable) {
-            return Ignore(text, "read-only parameter");
+        if (!param.writable) {
+            return Ignore(text, QStringLiteral("read-only parameter"));
         }
-        const auto values = AcceptAll(*param, fields);
+        const auto values = AcceptAll(param, args);
         if (!values) {
-            return Ignore(text, "values do not fit the parameter");
+            return Ignore(text, QStringLiteral("values do not fit the parameter"));
         }
-        FValues[number][slot] = *values;
-    } else if (!fields.isEmpty()) {
-        return Ignore(text, "a read takes no values");
+        stored = *values;
+    } else if (!args.isEmpty()) {
+        return Ignore(text, QStringLiteral("a read takes no values"));
     }
-    reply.append(FValues[number][slot]);
+    reply.append(stored);
     if (number == kTimePoints) {
         // Only as many time points as one frame carries; the count stays the stored one.
         while (Reply(reply).size() > kMaxFrameBody) {
@@ -409,9 +414,9 @@ QByteArray TDeviceSim::Answer(const QByteArray& text) {
     return Reply(reply);
 }
 
-QByteArray TDeviceSim::Ignore(const QByteArray& text, const char* reason) {
+QByteArray TDeviceSim::Ignore(const QByteArray& text, const QString& reason) {
     ++FIgnored;
-    Note(QStringLiteral("-- ignored %1: %2").arg(QString::fromLatin1(text), QLatin1String(reason)));
+    Note(QStringLiteral("-- ignored %1: %2").arg(QString::fromLatin1(text), reason));
     return {};
 }
 

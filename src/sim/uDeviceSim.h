@@ -71,7 +71,8 @@ public:
 
 private:
     QByteArray Answer(const QByteArray& text);
-    QByteArray Ignore(const QByteArray& text, const char* reason);
+    QByteArray AnswerParam(int number, const QByteArray& text, bool write, QByteArrayList args);
+    QByteArray Ignore(const QByteArray& text, const QString& reason);
     void Note(const QString& line) const;
 
     QByteArray FId = "0123456789";

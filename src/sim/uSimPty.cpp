@@ -179,7 +179,7 @@ void TSimPty::Run() {
                 std::lock_guard lock(FDeviceLock);
                 text = FDevice.StatusText();
             }
-            Queue({now, Noise() + EncodeFrame(text).value(), ">> " + QString::fromLatin1(text)});
+            QueueFrame(now, text, false);
             while (nextStatus <= now) {
                 nextStatus += period;
             }
@@ -220,14 +220,13 @@ void TSimPty::ReadHost() {
     for (const QByteArray& reply : replies) {
         ++number;
         const bool last = FOptions.hangupAfter > 0 && number >= FOptions.hangupAfter;
-        const QString line = ">> " + QString::fromLatin1(reply);
-        if (Dropped()) {
+        if (!Dropped()) {
+            QueueFrame(due, reply, last);
+        } else {
             Note("-- reply dropped: " + QString::fromLatin1(reply));
             if (last) {
                 Queue({due, {}, {}, true});
             }
-        } else {
-            Queue({due, Noise() + EncodeFrame(reply).value(), line, last});
         }
         if (last) {
             // Commands after the last one are not answered: the line is about to go.
@@ -235,6 +234,11 @@ void TSimPty::ReadHost() {
             break;
         }
     }
+}
+
+void TSimPty::QueueFrame(TClock::time_point due, const QByteArray& text, bool hangUp) {
+    // The device texts always fit in a frame (TDeviceSim caps them).
+    Queue({due, Noise() + EncodeFrame(text).value(), ">> " + QString::fromLatin1(text), hangUp});
 }
 
 void TSimPty::Queue(TOutput output) {

@@ -57,6 +57,7 @@ private:
 
     void Run();
     void ReadHost();
+    void QueueFrame(TClock::time_point due, const QByteArray& text, bool hangUp);
     void Queue(TOutput output);
     void WriteDue(TClock::time_point now);
     void DropStaleInput(TClock::time_point now);

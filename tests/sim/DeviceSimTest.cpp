@@ -268,74 +268,26 @@ TEST(DeviceSimCatalogue, IdentityAndVersionMustTravelAsOneField) {
 }
 
 TEST(DeviceSimCatalogue, IgnoresCommandsThatDoNotFitTheirParameter) {
-    const char* malformed[] = {
-        // not a command
-        "P03,0",
-        "()",
-        "(p03,0)",
-        "(P3,0)",
-        "(X03,0)",
-        "(P03x,0)",
-        "(P,0)",
-        // flag
-        "(P03)",
-        "(P03,2)",
-        "(P03,)",
-        "(T01)",
-        // arguments missing or extra
-        "(P03,1)",
-        "(P05,1,1.2.3.4,8888,CMNET)",
-        "(P04,1,30,0,1,9)",
-        "(P03,0,5)",
-        "(T01,0,5)",
-        "(P08,0)",
-        "(P11,1,2)",
-        // keys
-        "(P08,0,0)",
-        "(P08,0,65)",
-        "(P08,1,65,0,0,0,0,)",
-        "(P11,0,6)",
-        "(P11,0,0)",
-        "(P11,0,x)",
-        "(P22,1,9,1,1,1,1)",
-        // values
-        "(P14,1,7)",
-        "(P14,1,abc)",
-        "(P14,1,)",
-        "(P14,1,+3)",
-        "(P14,1, 3)",
-        "(P14,1,$3)",
-        "(P07,1,4)",
-        "(P06,1,2)",
-        "(P22,1,1,1,1,2,1)",
-        "(P12,1,841)",
-        "(P10,1,101)",
-        "(P05,1,a,65536,b,c,d)",
-        "(P04,1,0,0,1)",
-        "(P21,1,2,60)",
-        "(P21,1,1,1440)",
-        "(P21,1,1,0)",
-        "(P21,1,x)",
-        "(P21,1)",
-        "(P08,1,1,12x.5,0,0,0,a)",
-        "(P08,1,1,0,0,0,.5,a)",
-        "(P08,1,1,0,0,0,0,a(1))",
-        "(P08,1,1,0,0,0,0,abcdefghijklmnopqrstu)",
-        "(P17,1,wow!)",
-        "(P17,1,tab\there)",
-        "(P03,1,123-456)",
-        "(P03,1,12 34)",
-        "(P03,1,++1)",
-        // read-only
-        "(P01,1,V2)",
-        "(P16,1,50)",
-        "(T01,1)",
-    };
+    const QByteArrayList malformed =
+        QByteArray("P03,0|()|(p03,0)|(P3,0)|(X03,0)|(P03x,0)|(P,0)|" // not a command
+                   "(P03)|(P03,2)|(P03,)|(T01)|"                     // no flag
+                   "(P03,1)|(P05,1,1.2.3.4,8888,CMNET)|(P04,1,30,0,1,9)|(P03,0,5)|(T01,0,5)|"
+                   "(P08,0)|(P11,1,2)|" // arguments missing or extra
+                   "(P08,0,0)|(P08,0,65)|(P08,1,65,0,0,0,0,)|(P11,0,6)|(P11,0,0)|(P11,0,x)|"
+                   "(P22,1,9,1,1,1,1)|" // keys
+                   "(P14,1,7)|(P14,1,abc)|(P14,1,)|(P14,1,+3)|(P14,1, 3)|(P14,1,$3)|(P07,1,4)|"
+                   "(P06,1,2)|(P22,1,1,1,1,2,1)|(P12,1,841)|(P10,1,101)|(P05,1,a,65536,b,c,d)|"
+                   "(P04,1,0,0,1)|(P21,1,2,60)|(P21,1,1,1440)|(P21,1,1,0)|(P21,1,x)|(P21,1)|"
+                   "(P08,1,1,12x.5,0,0,0,a)|(P08,1,1,0,0,0,.5,a)|(P08,1,1,0,0,0,0,a(1))|"
+                   "(P08,1,1,0,0,0,0,abcdefghijklmnopqrstu)|(P17,1,wow!)|(P17,1,tab\there)|"
+                   "(P03,1,123-456)|(P03,1,12 34)|(P03,1,++1)|" // values
+                   "(P01,1,V2)|(P16,1,50)|(T01,1)")             // read-only
+            .split('|');
     TDeviceSim device;
     const auto factory = AllValues(device);
     int count = 0;
-    for (const char* command : malformed) {
-        SCOPED_TRACE(command);
+    for (const QByteArray& command : malformed) {
+        SCOPED_TRACE(command.constData());
         EXPECT_TRUE(Ask(device, command).isEmpty());
         EXPECT_EQ(device.Ignored(), ++count);
     }
@@ -354,9 +306,9 @@ TEST(DeviceSimCatalogue, TranscriptShowsCommandsAndWhatWasSkipped) {
     badSum[12] = 0;
     device.Receive(badSum + Frame("(P11,0,9)") + Frame("(P03,0)"));
     // The bad frame's end delimiter is tried as a start, too.
-    EXPECT_EQ(lines, (QStringList{"-- frame skipped: bad checksum", "-- frame skipped: bad header",
-                                  "<< (P11,0,9)", "-- ignored (P11,0,9): index outside 1-5",
-                                  "<< (P03,0)"}));
+    EXPECT_EQ(lines,
+              (QStringList{"-- frame skipped: bad checksum", "-- frame skipped: bad header",
+                           "<< (P11,0,9)", "-- ignored (P11,0,9): key outside 1-5", "<< (P03,0)"}));
 }
 
 // ---- the frame limit ----
