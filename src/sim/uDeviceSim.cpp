@@ -322,11 +322,17 @@ QByteArrayList TDeviceSim::ReceiveTexts(const QByteArray& bytes) {
             cut = Failed(TRead::Bad, "length");
         }
         if (cut.result == TRead::Bad) {
-            ++FBadFrames;
-            Note(QStringLiteral("-- frame skipped: bad %1").arg(QLatin1String(cut.fault)));
+            // The bytes up to the next good frame count as one skipped frame: the next "!"
+            // tried is most often the bad frame's own end delimiter.
+            if (!FSkipping) {
+                ++FBadFrames;
+                Note(QStringLiteral("-- frame skipped: bad %1").arg(QLatin1String(cut.fault)));
+            }
+            FSkipping = true;
             FRxBuffer.remove(0, 1); // resynchronise at the next "!"
             continue;
         }
+        FSkipping = false;
         FRxBuffer.remove(0, cut.end);
         const QByteArray reply = Answer(cut.body);
         if (!reply.isEmpty()) {

@@ -61,9 +61,9 @@ public:
     int KeepAlive() const;
     int Volume() const;
 
-    int Answered() const { return FAnswered; } // replies produced, status queries included
-    int Ignored() const { return FIgnored; }   // good frames holding no acceptable command
-    int BadFrames() const { return FBadFrames; }
+    int Answered() const { return FAnswered; }   // replies produced, status queries included
+    int Ignored() const { return FIgnored; }     // good frames holding no acceptable command
+    int BadFrames() const { return FBadFrames; } // stretches skipped before a good frame
 
     // Receives "<< command" for every command frame and "-- ..." notes on skipped frames and
     // ignored commands.
@@ -84,5 +84,6 @@ private:
     int FAnswered = 0;
     int FIgnored = 0;
     int FBadFrames = 0;
+    bool FSkipping = false; // between a bad frame and the next good one
     TTranscript FTranscript;
 };

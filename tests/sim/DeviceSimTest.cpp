@@ -58,7 +58,7 @@ TEST(DeviceSimFrames, SkipsABadFrameAndAnswersTheNextOne) {
         TDeviceSim device;
         EXPECT_EQ(device.ReceiveTexts(bad + Frame("(P07,0)")),
                   QByteArrayList{"(0123456789,P07,1)"});
-        EXPECT_GT(device.BadFrames(), 0);
+        EXPECT_EQ(device.BadFrames(), 1);
         EXPECT_EQ(device.Answered(), 1);
     }
 }
@@ -77,12 +77,6 @@ TEST(DeviceSimFrames, WaitsForTheRestOfASplitFrame) {
         EXPECT_TRUE(device.Receive(frame.mid(i, 1)).isEmpty()) << "after byte " << i;
     }
     EXPECT_EQ(device.ReceiveTexts(frame.right(1)), QByteArrayList{"(0123456789,P10,20)"});
-}
-
-TEST(DeviceSimFrames, AnswersTwoFramesOfOneReadInOrder) {
-    TDeviceSim device;
-    EXPECT_EQ(device.ReceiveTexts(Frame("(P12,0)") + Frame("(P31,0)")),
-              (QByteArrayList{"(0123456789,P12,-60)", "(0123456789,P31,630)"}));
 }
 
 TEST(DeviceSimFrames, UndoesTheEscapesOfLengthAndChecksum) {
@@ -305,10 +299,9 @@ TEST(DeviceSimCatalogue, TranscriptShowsCommandsAndWhatWasSkipped) {
     QByteArray badSum = Frame("(P03,0)");
     badSum[12] = 0;
     device.Receive(badSum + Frame("(P11,0,9)") + Frame("(P03,0)"));
-    // The bad frame's end delimiter is tried as a start, too.
-    EXPECT_EQ(lines,
-              (QStringList{"-- frame skipped: bad checksum", "-- frame skipped: bad header",
-                           "<< (P11,0,9)", "-- ignored (P11,0,9): key outside 1-5", "<< (P03,0)"}));
+    // One note for the bad frame, not one for each "!" tried while skipping it.
+    EXPECT_EQ(lines, (QStringList{"-- frame skipped: bad checksum", "<< (P11,0,9)",
+                                  "-- ignored (P11,0,9): key outside 1-5", "<< (P03,0)"}));
 }
 
 // ---- the frame limit ----

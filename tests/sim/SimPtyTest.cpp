@@ -262,13 +262,3 @@ TEST(SimPty, StopReturnsPromptlyWithAReplyStillDue) {
     EXPECT_TRUE(line.HungUp());
     sim->Stop(); // a second time is harmless
 }
-
-TEST(SimPty, RefusesAnIdentityThatIsNotDigits) {
-    TSimOptions options;
-    options.id = "12ab";
-    TSimPty sim(options);
-    QString error;
-    EXPECT_FALSE(sim.Start(&error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_TRUE(sim.SlavePath().isEmpty());
-}
