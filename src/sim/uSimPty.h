@@ -16,6 +16,11 @@
 // Runs a TDeviceSim behind a POSIX pseudo-terminal, on a thread of its own with a poll()
 // loop, so a program can open SlavePath() like a serial port. Works in-process while the
 // caller's thread blocks or runs its own event loop. Faults come from TSimOptions.
+//
+// Like a real line, it loses what nobody reads: bytes left unread for half a second are
+// discarded before new ones go out, so a program that opens the port later does not get
+// stale replies or status reports. A hang-up waits (up to that long) until the last reply
+// has been read, then closes the line.
 class TSimPty {
 public:
     using TTranscript = std::function<void(const QString&)>;
