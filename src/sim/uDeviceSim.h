@@ -51,9 +51,9 @@ public:
     int GsmLevel() const { return FGsm; }
     int Battery() const;
 
-    // The values a read of the parameter replies with, after the key for 08, 11 and 22
-    // (key = fence number or VIP index; ignored for the others). Empty for unknown numbers
-    // and keys.
+    // A parameter's stored values: what a read replies with after the key for 08, 11 and 22
+    // (key = fence number or VIP index; ignored for the others), though a read sends only
+    // as many time points as fit in a frame. Empty for unknown numbers and keys.
     QByteArrayList Values(int paramNo, int key = 0) const;
     QByteArray VipNumber(int k) const;
     std::array<bool, 4> VipFlags(int k) const; // geo-fence, self geo-fence, SOS, battery
