@@ -1,0 +1,99 @@
+#include "uLanguage.h"
+
+#include "uAppPaths.h"
+#include "uHashTrie.h"
+#include "uIniDocument.h"
+
+#include <memory>
+
+namespace {
+
+const QString kSection = QStringLiteral("language");
+
+// The module state, created before the main window and released at program end.
+struct TLanguageState {
+    TStringHashTrie<TLangEntry> SourceTexts{true, true, kOwnRecords};
+    TStringHashTrie<TLangEntry> Translations{true, true, kOwnRecords};
+    QString CurrentLanguage;
+};
+
+TLanguageState& State() {
+    static TLanguageState state;
+    return state;
+}
+
+// Trie keys are 8-bit; UI texts go in as UTF-8, which keeps every text distinct.
+QByteArray SourceKey(const QString& source) {
+    return source.toUtf8();
+}
+
+} // namespace
+
+QString TranslateText(const QString& source) {
+    TLanguageState& state = State();
+    const QByteArray key = SourceKey(source);
+    const TLangEntry* entry = state.SourceTexts.Lookup(key);
+    if (!entry) {
+        auto added = std::make_unique<TLangEntry>(
+            TLangEntry{static_cast<std::int32_t>(state.SourceTexts.Count()), source});
+        state.SourceTexts.Add(key, added.get());
+        entry = added.release();
+    }
+    const TLangEntry* translation = state.Translations.LookupById(entry->Id);
+    return translation && !translation->Text.isEmpty() ? translation->Text : source;
+}
+
+void LoadLanguage(const QString& name) {
+    TLanguageState& state = State();
+    if (name == state.CurrentLanguage) {
+        return;
+    }
+    state.CurrentLanguage = name;
+    state.Translations.Clear();
+    TIniDocument document;
+    document.LoadFromFile(LanguageFilePath(name));
+    for (const auto& [key, value] : document.SectionPairs(kSection)) {
+        const std::optional<std::int32_t> id = IniTextToInt(key);
+        if (!id || state.Translations.LookupById(*id)) {
+            continue;
+        }
+        auto entry = std::make_unique<TLangEntry>(TLangEntry{*id, value});
+        state.Translations.AddById(entry.get(), *id);
+        entry.release();
+    }
+}
+
+std::optional<QString> ExportLanguageFile(const QString& name) {
+    TLanguageState& state = State();
+    const QString path = LanguageFilePath(name);
+    TIniDocument document;
+    // Writing over a file that could not be read would lose its other keys.
+    if (auto error = document.LoadFromFile(path)) {
+        return error;
+    }
+    for (qsizetype i = 0; i < state.SourceTexts.Count(); ++i) {
+        const TLangEntry* entry = state.SourceTexts.EntryAt(i);
+        document.WriteString(kSection, QString::number(entry->Id).rightJustified(3, u'0'),
+                             entry->Text);
+    }
+    return document.SaveToFile(path);
+}
+
+QString CurrentLanguage() {
+    return State().CurrentLanguage;
+}
+
+qsizetype SourceTextCount() {
+    return State().SourceTexts.Count();
+}
+
+QString LanguageFilePath(const QString& name) {
+    return LocaleDir() + QLatin1Char('/') + name + QLatin1String(".lng");
+}
+
+void ResetLanguageState() {
+    TLanguageState& state = State();
+    state.SourceTexts.Clear();
+    state.Translations.Clear();
+    state.CurrentLanguage.clear();
+}
