@@ -1,0 +1,84 @@
+#pragma once
+
+#include "uCmdItem.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+
+class ICommPort;
+class IEngineHost;
+
+// The command queue and the exchange with the device: one command in flight at a time,
+// each reply advancing the queue, a 50 ms pause between commands and a reply time-out of
+// three timer ticks. Runs on the event thread; the pause and the progress reset process
+// pending events, so replies (and the handlers behind them) can re-enter the engine there.
+//
+// Progress: a batch starts at 0 of its size, each answered command moves the count one
+// step, and a completed batch ends at 0 of its size again. After a time-out the bar keeps
+// the count the batch reached until the next batch starts, which is how the user sees
+// that the device stopped answering.
+class TExchangeEngine : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kRxBufferLimit = 64 * 1024;
+    static constexpr int kOverTimeTicks = 3;
+
+    TExchangeEngine(ICommPort& port, IEngineHost& host, QObject* parent = nullptr);
+    ~TExchangeEngine() override;
+
+    void AddCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args, std::uint8_t Kind);
+    // Sends the head of the queue. With an empty queue nothing is sent and the engine
+    // stays idle with the buttons enabled (while the port is open).
+    void StartSend(bool Restart);
+    // Formats, frames, writes and logs one command. Used directly it arms no time-out.
+    // Throws TLinkError when the port fails the write or the text is too long for a frame.
+    void SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args, std::uint8_t Kind);
+    void WritePort(const QByteArray& Frame);
+    // Called by the reply handler after every reply it applied.
+    void NextCmd();
+    void ClearQueue();
+    void CancelQueue();
+    void SetBusy(bool Busy);
+    void ResetProgress(bool Restart);
+    void ProcessRxBuffer();
+    void ComPortRxChar(qint64 Count);
+    void tmOverTimeTimer();
+    void WaitMs(int Ms);
+
+    bool IsBusy() const { return tmOverTime.isActive(); }
+    int QueueLength() const { return static_cast<int>(FCmdList.size()); }
+    const std::deque<TCmdItem>& Queue() const { return FCmdList; }
+    const QByteArray& RxBuffer() const { return FRxBuffer; }
+    int BatchLeft() const { return FBatchLeft; }
+    int ProgressTotal() const { return FBarTotal; }
+    int ProgressCount() const { return FBarCount; }
+
+    // Tests run the same logic with shorter time-out ticks and pauses.
+    void SetTimingForTests(int tickMs, int pauseMs);
+
+Q_SIGNALS:
+    // The device did not answer the command in flight within the time-out.
+    void BatchTimedOut();
+
+private:
+    void SetProgress(int total, int count);
+    void SetProgressCount(int count) { SetProgress(FBarTotal, count); }
+    void BoundRxBuffer();
+    QString LogLine(const char* direction, const QString& label, const QByteArray& text) const;
+
+    ICommPort& FPort;
+    IEngineHost& FHost;
+
+    std::deque<TCmdItem> FCmdList;
+    QByteArray FRxBuffer;
+    int FBatchLeft = 0;
+    int FOverTimeTicks = 0;
+    std::uint8_t FLastRW = 0;
+    QTimer tmOverTime;
+    int FPauseMs = 50;
+    int FBarTotal = 0;
+    int FBarCount = 0;
+};

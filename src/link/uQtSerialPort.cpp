@@ -1,0 +1,122 @@
+#include "uQtSerialPort.h"
+
+#include "uLinkError.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cerrno>
+
+namespace {
+
+// The system error number behind a failed open, as the port layer has always reported it.
+int ErrorCode(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return ENOENT;
+    case QSerialPort::PermissionError:
+        return EACCES;
+    case QSerialPort::OpenError:
+        return EBUSY;
+    case QSerialPort::UnsupportedOperationError:
+        return EINVAL;
+    default:
+        return EIO;
+    }
+}
+
+} // namespace
+
+TQtSerialPort::TQtSerialPort(QObject* parent) : ICommPort(parent) {
+    connect(&FPort, &QSerialPort::readyRead, this,
+            [this] { Q_EMIT RxChar(FPort.bytesAvailable()); });
+    connect(&FPort, &QSerialPort::errorOccurred, this, &TQtSerialPort::OnError);
+}
+
+TQtSerialPort::~TQtSerialPort() {
+    // Leaving quietly: no notifications to a window that is going away.
+    FPort.disconnect(this);
+    FPort.close();
+}
+
+TCommPortFactory TQtSerialPort::Factory() {
+    return [] { return std::make_unique<TQtSerialPort>(); };
+}
+
+void TQtSerialPort::SetPortName(const QString& name) {
+    if (!IsOpen()) {
+        FName = name;
+    }
+}
+
+void TQtSerialPort::SetBaudRate(int baud) {
+    if (!IsOpen()) {
+        FBaud = baud;
+    }
+}
+
+void TQtSerialPort::Open() {
+    if (IsOpen()) {
+        return;
+    }
+    FPort.setPortName(FName);
+    FPort.setBaudRate(FBaud);
+    FPort.setDataBits(QSerialPort::Data8);
+    FPort.setParity(QSerialPort::NoParity);
+    FPort.setStopBits(QSerialPort::OneStop);
+    FPort.setFlowControl(QSerialPort::NoFlowControl);
+    if (!FPort.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = FPort.error();
+        const QString reason = error == QSerialPort::UnsupportedOperationError
+                                   ? QStringLiteral("SetCommState function failed")
+                                   : QStringLiteral("Unable to open com port");
+        FPort.clearError();
+        throw TLinkError(QStringLiteral("%1 (Error: %2)").arg(reason).arg(ErrorCode(error)));
+    }
+    // A pseudo-terminal has no modem lines; that is no reason to refuse the port.
+    FPort.setDataTerminalReady(true);
+    FPort.setRequestToSend(true);
+    FPort.clearError();
+    Q_EMIT AfterOpen();
+}
+
+void TQtSerialPort::Close() {
+    if (FPort.isOpen()) {
+        FPort.close();
+    }
+    Q_EMIT AfterClose();
+}
+
+void TQtSerialPort::Write(const QByteArray& bytes) {
+    // Written straight through: waiting on the port's own event handling here would
+    // deliver receive notifications inside a write.
+    const int timeoutMs = 1000 + 100 * static_cast<int>(bytes.size());
+    if (FPort.write(bytes) != bytes.size()) {
+        throw TLinkError(QStringLiteral("Write error: %1").arg(FPort.errorString()));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (FPort.bytesToWrite() > 0) {
+        if (!FPort.flush() && FPort.bytesToWrite() > 0) {
+            if (!FPort.isOpen() || clock.elapsed() > timeoutMs) {
+                throw TLinkError(QStringLiteral("Write time-out after %1 ms").arg(timeoutMs));
+            }
+            QThread::msleep(1);
+        }
+    }
+}
+
+QByteArray TQtSerialPort::Read(qint64 count) {
+    return FPort.read(count);
+}
+
+void TQtSerialPort::OnError(QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::ResourceError || !FPort.isOpen()) {
+        return;
+    }
+    // The device went away: close first, so nothing more is written to the dead line.
+    const QString text = FPort.errorString();
+    FPort.clearError();
+    Close();
+    Q_EMIT LineLost(text);
+}
