@@ -1,0 +1,218 @@
+#include "uHashTrie.h"
+
+#include <QList>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <limits>
+
+using testing::StrEq;
+using testing::ThrowsMessage;
+
+namespace {
+
+// Counts hashing (a lookup that hashes nothing was answered by the cache) and can fail
+// the release of one key.
+class TProbeTrie : public TStringHashTrie<int> {
+public:
+    using TStringHashTrie::TStringHashTrie;
+    ~TProbeTrie() override { Clear(); }
+
+    mutable int Hashes = 0;
+    QByteArray FailingKey;
+    int Released = 0;
+
+protected:
+    std::uint32_t KeyHash(QByteArrayView key) const override {
+        ++Hashes;
+        return TStringHashTrie::KeyHash(key);
+    }
+    void ReleaseEntry(const QByteArray& key, void* value) override {
+        ++Released;
+        if (key == FailingKey) {
+            throw std::runtime_error("release failed");
+        }
+        TStringHashTrie::ReleaseEntry(key, value);
+    }
+};
+
+struct TCounted {
+    int* Destroyed;
+    ~TCounted() { ++*Destroyed; }
+};
+
+// Keys whose hashes agree in the bits of mask.
+QList<QByteArray> KeysSharing(std::uint32_t mask, int count) {
+    QList<QByteArray> keys;
+    const std::uint32_t target = StringHash("k0") & mask;
+    for (int i = 0; keys.size() < count; ++i) {
+        const QByteArray key = "k" + QByteArray::number(i);
+        if ((StringHash(key) & mask) == target) {
+            keys.append(key);
+        }
+    }
+    return keys;
+}
+
+// 2^blocks keys of one full hash: 'A' * 131 + 0xC8 == 'B' * 131 + 'E', so each two-byte
+// block may be either.
+QList<QByteArray> KeysOfOneHash(int blocks) {
+    QList<QByteArray> keys;
+    for (int bits = 0; bits < (1 << blocks); ++bits) {
+        QByteArray key;
+        for (int b = 0; b < blocks; ++b) {
+            key += (bits >> b) & 1 ? "BE" : "A\xC8";
+        }
+        keys.append(key);
+    }
+    return keys;
+}
+
+int DeepestLevel(const TCustomTreeItem& node) {
+    int deepest = node.Level;
+    for (int i = 0; i < TCustomTreeItem::kSlotCount; ++i) {
+        if (const TCustomItem* item = node.SlotAt(i); item && item->IsNode) {
+            deepest = std::max(deepest, DeepestLevel(*static_cast<const TCustomTreeItem*>(item)));
+        }
+    }
+    return deepest;
+}
+
+} // namespace
+
+TEST(HashTrie, SplitsAFullChainIntoAChildNodeOnTheEighthKey) {
+    TStringHashTrie<int> trie(true, true, kNotOwned);
+    const QList<QByteArray> keys = KeysSharing(0xFF, 8);
+    const int slot = StringHash(keys[0]) & 0xFF;
+    int values[8];
+    for (int i = 0; i < 8; ++i) {
+        trie.Add(keys[i], &values[i]);
+        ASSERT_NE(trie.Root().SlotAt(slot), nullptr);
+        EXPECT_EQ(trie.Root().SlotAt(slot)->IsNode, i == 7) << "after key " << i;
+    }
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(trie.Lookup(keys[i]), &values[i]);
+        EXPECT_EQ(trie.EntryAt(i), &values[i]);
+    }
+}
+
+class CollidingKeys : public testing::TestWithParam<QList<QByteArray>> {};
+
+// The last key is left out: a colliding key that was never added must not be found.
+TEST_P(CollidingKeys, AreAllStoredAndFound) {
+    std::vector<QByteArray> keys(GetParam().cbegin(), GetParam().cend());
+    TStringHashTrie<QByteArray> trie(true, false, kNotOwned);
+    for (std::size_t i = 0; i + 1 < keys.size(); ++i) {
+        trie.Add(keys[i], &keys[i]);
+    }
+    EXPECT_EQ(trie.Count(), qsizetype(keys.size()) - 1);
+    for (std::size_t i = 0; i + 1 < keys.size(); ++i) {
+        ASSERT_EQ(trie.Lookup(keys[i]), &keys[i]) << keys[i].toHex().toStdString();
+    }
+    EXPECT_EQ(trie.Lookup(keys.back()), nullptr);
+    EXPECT_LE(DeepestLevel(trie.Root()), TCustomTreeItem::kLastLevel);
+}
+
+INSTANTIATE_TEST_SUITE_P(HashTrie, CollidingKeys,
+                         testing::Values(KeysSharing(0xFF, 60), KeysSharing(0xFFFF, 20),
+                                         KeysOfOneHash(3), KeysOfOneHash(11)));
+
+TEST(HashTrie, CaseFoldedModeFoldsAsciiLettersOnly) {
+    TStringHashTrie<int> folded(false, false, kNotOwned);
+    TStringHashTrie<int> exact(true, false, kNotOwned);
+    int a = 1;
+    int b = 2;
+    folded.Add("Read", &a);
+    EXPECT_EQ(folded.Lookup("rEAD"), &a);
+    EXPECT_THROW(folded.Add("READ", &b), THashTrieError);
+    folded.Add("\xC3\x89", &b); // UTF-8 "É" and "é" stay apart
+    EXPECT_EQ(folded.Lookup("\xC3\xA9"), nullptr);
+    exact.Add("Read", &a);
+    EXPECT_EQ(exact.Lookup("read"), nullptr);
+    EXPECT_NO_THROW(exact.Add("read", &b));
+}
+
+TEST(HashTrie, GuardFailuresThrow) {
+    TStringHashTrie<int> listed(true, true, kNotOwned);
+    TStringHashTrie<int> unlisted(true, false, kNotOwned);
+    int v = 0;
+    listed.Add("dup", &v);
+    EXPECT_THAT([&] { listed.Add("dup", &v); },
+                ThrowsMessage<THashTrieError>(StrEq("重复的关键字 [dup]")));
+    // Presence belongs to the key, so a null value still guards it.
+    listed.Add("null", nullptr);
+    EXPECT_THROW(listed.Add("null", &v), THashTrieError);
+    EXPECT_EQ(listed.Count(), 2);
+    EXPECT_THROW(listed.EntryAt(2), THashTrieError);
+    EXPECT_THROW(listed.EntryAt(-1), THashTrieError);
+    unlisted.Add("x", &v);
+    EXPECT_THAT([&] { unlisted.EntryAt(0); },
+                ThrowsMessage<THashTrieError>(StrEq("no list support")));
+}
+
+TEST(HashTrie, IdsAreKeysInDecimal) {
+    TStringHashTrie<int> trie(true, true, kNotOwned);
+    int a = 0;
+    int b = 0;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    trie.AddById(&a, -3);
+    trie.AddById(&b, kMax);
+    EXPECT_EQ(trie.Lookup("-3"), &a);
+    EXPECT_EQ(trie.Lookup("9223372036854775807"), &b);
+    EXPECT_EQ(trie.LookupById(kMax), &b);
+    EXPECT_EQ(trie.LookupById(3), nullptr);
+}
+
+TEST(HashTrie, CacheAnswersRepeatedLookupsAndAddLeavesItAlone) {
+    TProbeTrie trie(true, true, kNotOwned);
+    int a = 0;
+    int b = 0;
+    trie.Add("a", &a);
+    trie.Hashes = 0;
+    EXPECT_EQ(trie.Lookup("a"), &a);
+    EXPECT_EQ(trie.Lookup("a"), &a);
+    EXPECT_EQ(trie.Hashes, 1);
+    trie.Add("b", &b);
+    EXPECT_EQ(trie.Lookup("c"), nullptr); // a miss keeps the cache too
+    trie.Hashes = 0;
+    EXPECT_EQ(trie.Lookup("a"), &a);
+    EXPECT_EQ(trie.Hashes, 0);
+    trie.Clear();
+    EXPECT_EQ(trie.Lookup("a"), nullptr); // a stale cache would still answer
+}
+
+TEST(HashTrie, ClearAndDestructionReleaseOwnedValuesOnly) {
+    for (const std::uint8_t ownership : {kOwnObjects, kOwnRecords, kNotOwned}) {
+        const bool owned = ownership != kNotOwned;
+        int destroyed = 0;
+        std::vector<std::unique_ptr<TCounted>> kept;
+        {
+            TStringHashTrie<TCounted> trie(true, true, ownership);
+            const auto add = [&](const QByteArray& key) {
+                kept.push_back(std::make_unique<TCounted>(&destroyed));
+                trie.Add(key, owned ? kept.back().release() : kept.back().get());
+            };
+            for (const QByteArray& key : KeysSharing(0xFF, 20)) {
+                add(key);
+            }
+            trie.Clear();
+            EXPECT_EQ(destroyed, owned ? 20 : 0);
+            EXPECT_EQ(trie.Count(), 0);
+            EXPECT_EQ(trie.Lookup("k0"), nullptr);
+            add("k0");
+        }
+        EXPECT_EQ(destroyed, owned ? 21 : 0) << "ownership " << int(ownership);
+    }
+}
+
+TEST(HashTrie, ClearGoesOnAfterAFailingRelease) {
+    TProbeTrie trie(true, true, kNotOwned);
+    const QList<QByteArray> keys = KeysSharing(0xFF, 30);
+    for (const QByteArray& key : keys) {
+        trie.Add(key, nullptr);
+    }
+    trie.FailingKey = keys[5];
+    trie.Clear();
+    EXPECT_EQ(trie.Released, 30);
+    EXPECT_EQ(trie.Count(), 0);
+    EXPECT_THROW(trie.EntryAt(0), THashTrieError);
+}

@@ -1,0 +1,195 @@
+#include "LocaleTestSupport.h"
+#include "uAtomicFile.h"
+#include "uIniDocument.h"
+#include "uPrivateProfile.h"
+
+#include <QCoreApplication>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using TPairs = QList<std::pair<QString, QString>>;
+
+TEST(IniDocument, ReadsByTheLineRules) {
+    TIniDocument doc;
+    doc.Parse("top=before any section\n[ Config ]\n  Language =  english  \n;language=comment\n"
+              "language=second\nflag\n=no key\n[other]\nk=v\n[CONFIG]\nextra=a=b\n");
+    EXPECT_EQ(doc.Value("config", "LANGUAGE"), "english");
+    EXPECT_EQ(doc.Value("Config", "extra"), "a=b"); // a repeated section continues the first
+    EXPECT_EQ(doc.Value("config", "top"), std::nullopt);
+    EXPECT_EQ(doc.Value("config", "flag"), std::nullopt);
+    EXPECT_EQ(doc.Value("missing", "k"), std::nullopt);
+    EXPECT_EQ(
+        doc.SectionPairs("config"),
+        TPairs(
+            {{"Language", "english"}, {"language", "second"}, {"", "no key"}, {"extra", "a=b"}}));
+}
+
+TEST(IniDocument, WritesInPlaceAndAppendsKeysAndSections) {
+    TIniDocument doc;
+    doc.Parse("[Para]\r\nCOM=1\r\nPort=80\r\n[foreign]\r\nx=y\r\n");
+    doc.WriteString("para", "port", "8080");
+    doc.WriteString("Para", "APN", "net");
+    doc.WriteString("new", "k", "a\r\nb");
+    EXPECT_EQ(doc.ToBytes(), "[Para]\r\nCOM=1\r\nPort=8080\r\nAPN=net\r\n\r\n"
+                             "[foreign]\r\nx=y\r\n\r\n[new]\r\nk=a  b\r\n\r\n");
+}
+
+TEST(IniDocument, RoundTripsAFileAnotherProgramWrote) {
+    TIniDocument doc;
+    doc.Parse("; written by hand\n[Para]\nCOM = 2\n; keep me\nstray line\n\n\n"
+              "[Extra]\r\nName=\"quoted\"\r");
+    const QByteArray written = doc.ToBytes();
+    EXPECT_EQ(written, "; written by hand\r\n[Para]\r\nCOM=2\r\n; keep me\r\nstray line\r\n\r\n"
+                       "[Extra]\r\nName=\"quoted\"\r\n\r\n");
+    doc.Parse(written);
+    EXPECT_EQ(doc.ToBytes(), written);
+}
+
+TEST(IniDocument, KeepsTheBytesOfAnEightBitFile) {
+    const QByteArray gbk = "\xD6\xD0\xB9\xFA"; // not UTF-8
+    TIniDocument doc;
+    doc.Parse("[Para]\r\nAPN=" + gbk + "\r\n");
+    doc.WriteString("Para", "Port", "1");
+    EXPECT_EQ(doc.ToBytes(), "[Para]\r\nAPN=" + gbk + "\r\nPort=1\r\n\r\n");
+    // Text beyond Latin-1 can only be stored as UTF-8.
+    doc.WriteString("Para", "Alias", QString::fromUtf8("日本"));
+    const QString text = QString::fromUtf8(doc.ToBytes());
+    EXPECT_TRUE(text.contains(QString::fromUtf8("Alias=日本")));
+    EXPECT_TRUE(text.contains(QString::fromLatin1(gbk)));
+}
+
+TEST(IniTextToInt, ReadsDecimalAndHexadecimal) {
+    const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
+        {"7", 7},
+        {"007", 7},
+        {"+7", 7},
+        {"-7", -7},
+        {"$1F", 31},
+        {"x1f", 31},
+        {"X1F", 31},
+        {"0x1F", 31},
+        {"0X1f", 31},
+        {"-$10", -16},
+        {"2147483647", 2147483647},
+        {"-2147483648", std::numeric_limits<std::int32_t>::min()},
+        {"2147483648", {}},
+        {"0x80000000", {}},
+        {"", {}},
+        {"-", {}},
+        {"$", {}},
+        {"0x", {}},
+        {"1.5", {}},
+        {" 7", {}},
+        {"7 ", {}},
+        {"1e3", {}},
+        {"0xG", {}},
+        {"\xD9\xA3", {}}, // an Arabic-Indic 3
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(IniTextToInt(QString::fromUtf8(text)), expected) << text;
+    }
+}
+
+class PrivateProfile : public TempAppDirTest {};
+
+TEST_F(PrivateProfile, TrimsUnquotesAndCutsValues) {
+    WriteAll(Path("p.cfg"), "[Para]\r\nAPN = 'net' \r\nUser=\"me\"\r\nMixed='x\"\r\nEmpty=''\r\n"
+                            "One='\r\nPort=0x1F\r\nQuoted='31'\r\nBad=12ab\r\nLong=" +
+                                QByteArray(3000, 'v') + "\r\n");
+    const TPrivateProfile profile(Path("p.cfg"));
+    EXPECT_EQ(profile.ReadString("para", "apn", "-"), "net");
+    EXPECT_EQ(profile.ReadString("PARA", "USER", "-"), "me");
+    EXPECT_EQ(profile.ReadString("Para", "Mixed", "-"), "'x\"");
+    EXPECT_EQ(profile.ReadString("Para", "Empty", "-"), "");
+    EXPECT_EQ(profile.ReadString("Para", "One", "-"), "'");
+    EXPECT_EQ(profile.ReadString("Para", "Long", "-").size(), TPrivateProfile::kMaxProfileValue);
+    EXPECT_EQ(profile.ReadString("Para", "Missing", "0"), "0");
+    EXPECT_EQ(profile.ReadInteger("Para", "Port", 0), 31);
+    EXPECT_EQ(profile.ReadInteger("Para", "Quoted", 0), 31);
+    EXPECT_EQ(profile.ReadInteger("Para", "Bad", 5), 5);
+    EXPECT_EQ(TPrivateProfile(Path("none.cfg")).ReadInteger("Para", "Port", 20), 20);
+}
+
+TEST(AppPaths, TheOverrideMovesEveryPath) {
+    SetAppDirOverride("/some/where");
+    EXPECT_EQ(LocaleDir(), "/some/where/locale");
+    EXPECT_EQ(SettingsFilePath(), "/some/where/locale_test.ini");
+    SetAppDirOverride(QString());
+    EXPECT_EQ(AppDir(), QCoreApplication::applicationDirPath());
+}
+
+namespace {
+
+class AtomicWrite : public TempAppDirTest {
+protected:
+    // An old file in its own folder, which the failing writes must leave as it is.
+    void SetUp() override {
+        WriteAll(Path("dir/old.ini"), "old");
+        QFile(Path("dir/old.ini")).setPermissions(QFileDevice::Permissions(0x6666));
+    }
+    void ExpectOldFileOnly() {
+        EXPECT_EQ(ReadAll(Path("dir/old.ini")), "old");
+        EXPECT_EQ(QDir(Path("dir")).entryList(QDir::Files | QDir::Hidden), QStringList{"old.ini"});
+    }
+};
+
+// Permission bits do not stop root, so the write runs under an unprivileged effective user.
+class TUnprivileged {
+public:
+    TUnprivileged() {
+        if (FWasRoot) {
+            EXPECT_EQ(seteuid(65534), 0);
+        }
+    }
+    ~TUnprivileged() {
+        if (FWasRoot) {
+            EXPECT_EQ(seteuid(0), 0);
+        }
+    }
+
+private:
+    const bool FWasRoot = geteuid() == 0;
+};
+
+} // namespace
+
+TEST_F(AtomicWrite, CreatesFoldersAndReplacesTheWholeFile) {
+    EXPECT_EQ(WriteFileAtomic(Path("a/b/new.ini"), "first, longer"), std::nullopt);
+    EXPECT_EQ(WriteFileAtomic(Path("a/b/new.ini"), "second"), std::nullopt);
+    EXPECT_EQ(ReadAll(Path("a/b/new.ini")), "second");
+    EXPECT_EQ(QDir(Path("a/b")).entryList(QDir::Files | QDir::Hidden), QStringList{"new.ini"});
+}
+
+TEST_F(AtomicWrite, FailsCleanlyInAReadOnlyFolder) {
+    QFile(FDir.path()).setPermissions(QFileDevice::Permissions(0x7755));
+    QFile(Path("dir")).setPermissions(QFileDevice::Permissions(0x5555));
+    std::optional<QString> error;
+    {
+        const TUnprivileged unprivileged;
+        error = WriteFileAtomic(Path("dir/old.ini"), "new");
+    }
+    QFile(Path("dir")).setPermissions(QFileDevice::Permissions(0x7755));
+    ASSERT_NE(error, std::nullopt);
+    EXPECT_TRUE(error->contains("old.ini")) << error->toStdString();
+    ExpectOldFileOnly();
+}
+
+TEST_F(AtomicWrite, FailsCleanlyWhenTheDiskIsFull) {
+    // A file size limit stands in for a full disk; the signal it raises is ignored.
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{1024, limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto error = WriteFileAtomic(Path("dir/old.ini"), QByteArray(1 << 16, 'n'));
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_NE(error, std::nullopt);
+    ExpectOldFileOnly();
+}
+
+TEST_F(AtomicWrite, ReportsAFolderThatCannotBeMade) {
+    EXPECT_NE(WriteFileAtomic(Path("dir/old.ini/sub/x.ini"), "x"), std::nullopt);
+    ExpectOldFileOnly();
+}
