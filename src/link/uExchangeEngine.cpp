@@ -10,7 +10,6 @@
 #include <QEventLoop>
 #include <QLocale>
 #include <QPointer>
-
 #include <algorithm>
 
 TExchangeEngine::TExchangeEngine(ICommPort& port, IEngineHost& host, QObject* parent)
@@ -73,9 +72,9 @@ void TExchangeEngine::SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QStri
     if (ParamNo == 20) {
         text = QString::asprintf("(P%.2d)", ParamNo).toLatin1();
     } else {
-        text = QString::asprintf(Kind != 0 ? "(T%.2d,%d" : "(P%.2d,%d", ParamNo, int(RW))
-                   .toLatin1() +
-               Args.toLatin1() + ')';
+        text =
+            QString::asprintf(Kind != 0 ? "(T%.2d,%d" : "(P%.2d,%d", ParamNo, int(RW)).toLatin1() +
+            Args.toLatin1() + ')';
     }
     const auto frame = EncodeFrame(text);
     if (!frame) {

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
-
 #include <deque>
 
 class ICommPort;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <stdexcept>
 
 // An error of the device link (open, write, framing), carrying the text shown to the user.

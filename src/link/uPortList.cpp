@@ -3,7 +3,6 @@
 #include "uNumbers.h"
 
 #include <QSerialPortInfo>
-
 #include <algorithm>
 #include <array>
 

@@ -6,9 +6,13 @@
 namespace {
 
 // Spaces are skipped by fromHex, so byte dumps read as in a line monitor.
-QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char* hex) {
+    return QByteArray::fromHex(hex);
+}
 
-QByteArray Frame(const QByteArray& body) { return EncodeFrame(body).value(); }
+QByteArray Frame(const QByteArray& body) {
+    return EncodeFrame(body).value();
+}
 
 // Every reply text ExtractFrame yields from the buffer, calling it while complete
 // frames remain, as the receiver does.
@@ -33,7 +37,8 @@ TEST(EncodeFrame, MatchesTheDeviceExamplesByteForByte) {
     EXPECT_EQ(Frame("(P20)"), Hex("21 06 09 05 28 50 32 30 29 01 17 21"));
     EXPECT_EQ(Frame("(T01,0)"), Hex("21 06 09 07 28 54 30 31 2C 30 29 01 78 21"));
     // Checksum 0x023D: the low byte is escaped.
-    EXPECT_EQ(Frame("(P12,1,105)"), Hex("21 06 09 0B 28 50 31 32 2C 31 2C 31 30 35 29 02 3D 00 21"));
+    EXPECT_EQ(Frame("(P12,1,105)"),
+              Hex("21 06 09 0B 28 50 31 32 2C 31 2C 31 30 35 29 02 3D 00 21"));
     EXPECT_EQ(Frame(""), Hex("21 06 09 00 00 0F 21"));
 }
 

@@ -1,0 +1,174 @@
+// The real QSerialPort line against the simulated device on a pseudo-terminal.
+#include "uEngineHost.h"
+#include "uExchangeEngine.h"
+#include "uLinkError.h"
+#include "uPortList.h"
+#include "uQtSerialPort.h"
+#include "uSimPty.h"
+#include "uUtils.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TBatchCmd {
+    int ParamNo;
+    const char* Args;
+    std::uint8_t Kind;
+};
+
+// The device's whole configuration, read the way the window's Read All reads it.
+const TBatchCmd kReadAll[] = {
+    {1, "", 1},    {1, "", 0},    {3, "", 0},    {17, "", 0},   {10, "", 0},   {12, "", 0},
+    {6, "", 0},    {25, "", 0},   {5, "", 0},    {7, "", 0},    {4, "", 0},    {21, "", 0},
+    {14, "", 0},   {18, "", 0},   {11, ",1", 0}, {22, ",1", 0}, {11, ",2", 0}, {22, ",2", 0},
+    {11, ",3", 0}, {22, ",3", 0}, {11, ",4", 0}, {22, ",4", 0}, {11, ",5", 0}, {22, ",5", 0},
+    {31, "", 0},   {34, "", 0},
+};
+
+class TAdvancingHost : public IEngineHost {
+public:
+    void AddLog(const QString&) override {}
+    void ShowProgress(int, int) override {}
+    void SetDeviceButtons(bool) override {}
+    void HandleReply(const QByteArray& reply) override {
+        Replies.append(reply);
+        Engine->NextCmd();
+    }
+    QString TranslateText(const QString& text) override { return text; }
+
+    TExchangeEngine* Engine = nullptr;
+    QList<QByteArray> Replies;
+};
+
+class SerialLineTest : public ::testing::Test {
+protected:
+    void StartDevice(TSimOptions options) {
+        Sim = std::make_unique<TSimPty>(options);
+        QString error;
+        ASSERT_TRUE(Sim->Start(&error)) << error.toStdString();
+        Port.SetPortName(Sim->SlavePath());
+        Port.SetBaudRate(115200);
+        Port.Open();
+        Host.Engine = &Engine;
+        // Short ticks so a lost reply ends the batch quickly; the logic is the shipped one.
+        Engine.SetTimingForTests(100, 5);
+    }
+
+    void RunReadAll() {
+        Engine.ClearQueue();
+        for (const TBatchCmd& cmd : kReadAll) {
+            Engine.AddCmd(cmd.ParamNo, 0, QString::fromLatin1(cmd.Args), cmd.Kind);
+        }
+        Engine.StartSend(true);
+        const QDeadlineTimer deadline(20'000);
+        while (Engine.IsBusy() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        }
+        ASSERT_FALSE(Engine.IsBusy()) << "the batch got stuck";
+    }
+
+    // The parameter each reply names ("T01", "P05", ...), in arrival order.
+    QStringList ReplyParams() const {
+        QStringList out;
+        for (const QByteArray& reply : Host.Replies) {
+            out.append(SplitArgs(QString::fromLatin1(reply.mid(1, reply.size() - 2))).value(1));
+        }
+        return out;
+    }
+
+    static QStringList ExpectedParams() {
+        QStringList out;
+        for (const TBatchCmd& cmd : kReadAll) {
+            out.append(QString::asprintf("%c%.2d", cmd.Kind ? 'T' : 'P', cmd.ParamNo));
+        }
+        return out;
+    }
+
+    std::unique_ptr<TSimPty> Sim;
+    TQtSerialPort Port;
+    TAdvancingHost Host;
+    TExchangeEngine Engine{Port, Host};
+};
+
+} // namespace
+
+TEST_F(SerialLineTest, ReadAllCompletesWithEveryReplyInOrder) {
+    StartDevice({});
+    RunReadAll();
+    EXPECT_EQ(ReplyParams(), ExpectedParams());
+    EXPECT_EQ(Engine.QueueLength(), 0);
+    EXPECT_EQ(Host.Replies.first(), "(0123456789,T01,0,,4,24,85)");
+}
+
+TEST_F(SerialLineTest, SplitAndNoisyRepliesStillCompleteTheBatch) {
+    TSimOptions options;
+    options.split = true;
+    options.noise = true;
+    StartDevice(options);
+    RunReadAll();
+    EXPECT_EQ(ReplyParams(), ExpectedParams());
+}
+
+TEST_F(SerialLineTest, LostRepliesEndTheBatchIdleNeverStuck) {
+    TSimOptions options;
+    options.dropEvery = 4;
+    StartDevice(options);
+    RunReadAll();
+    // The fourth reply never came: the batch stopped there, its command still queued.
+    EXPECT_EQ(ReplyParams(), ExpectedParams().first(3));
+    EXPECT_EQ(Engine.QueueLength(), static_cast<int>(std::size(kReadAll)) - 3);
+}
+
+TEST_F(SerialLineTest, AHangUpClosesThePortAndReportsItOnce) {
+    TSimOptions options;
+    options.hangupAfter = 2;
+    StartDevice(options);
+    QSignalSpy lost(&Port, &ICommPort::LineLost);
+    RunReadAll();
+    if (lost.isEmpty()) {
+        lost.wait(5000);
+    }
+    EXPECT_EQ(lost.count(), 1);
+    EXPECT_FALSE(Port.IsOpen());
+    EXPECT_EQ(Host.Replies.size(), 2);
+}
+
+TEST(SerialPort, OpenFailuresCarryTheReasonAndErrorCode) {
+    TQtSerialPort port;
+    port.SetPortName(QStringLiteral("/dev/tervo-no-such-port"));
+    try {
+        port.Open();
+        FAIL() << "opened a port that does not exist";
+    } catch (const TLinkError& error) {
+        EXPECT_EQ(error.Text(), "Unable to open com port (Error: 2)");
+    }
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPort, ClosingAClosedPortIsNoError) {
+    TQtSerialPort port;
+    QSignalSpy closed(&port, &ICommPort::AfterClose);
+    EXPECT_NO_THROW(port.Close());
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST(PortList, MapsBaudRateTextsToSupportedRates) {
+    EXPECT_EQ(BaudRateFromInt("115200"), 115200);
+    EXPECT_EQ(BaudRateFromInt("256000"), 256000);
+    EXPECT_EQ(BaudRateFromInt("110"), 110);
+    for (const char* other : {"abc", "0", "12345", "", "-9600", "9601"}) {
+        EXPECT_EQ(BaudRateFromInt(other), 9600) << other;
+    }
+}
+
+TEST(PortList, OpensBareNamesInDevAndPathsAsGiven) {
+    EXPECT_EQ(PortNameFromField("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(PortNameFromField("/dev/pts/3"), "/dev/pts/3");
+    for (const QString& name : RefreshPortList()) {
+        EXPECT_FALSE(name.contains(QLatin1Char('/'))) << name.toStdString();
+    }
+}
