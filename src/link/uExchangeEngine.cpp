@@ -76,14 +76,24 @@ void TExchangeEngine::SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QStri
             QString::asprintf(Kind != 0 ? "(T%.2d,%d" : "(P%.2d,%d", ParamNo, int(RW)).toLatin1() +
             Args.toLatin1() + ')';
     }
-    const auto frame = EncodeFrame(text);
+    WritePort(FrameOrThrow(text));
+    FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), text));
+}
+
+void TExchangeEngine::SendTyped(const QByteArray& text) {
+    const QByteArray frame = FrameOrThrow(text);
+    FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), text));
+    WritePort(frame);
+}
+
+QByteArray TExchangeEngine::FrameOrThrow(const QByteArray& text) {
+    auto frame = EncodeFrame(text);
     if (!frame) {
         throw TLinkError(QStringLiteral("The command is %1 bytes long; a frame holds at most %2.")
                              .arg(text.size())
                              .arg(kMaxFrameBody));
     }
-    WritePort(*frame);
-    FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), text));
+    return *std::move(frame);
 }
 
 void TExchangeEngine::WritePort(const QByteArray& Frame) {

@@ -36,6 +36,10 @@ public:
     // Throws TLinkError when the port fails the write or the text is too long for a frame.
     void SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args, std::uint8_t Kind);
     void WritePort(const QByteArray& Frame);
+    // A command typed by the user, framed unchanged and logged before the write. It bypasses
+    // the queue: busy state, time-out and reply label stay as they are. Throws TLinkError
+    // before logging anything when the text does not fit a frame.
+    void SendTyped(const QByteArray& text);
     // Called by the reply handler after every reply it applied.
     void NextCmd();
     void ClearQueue();
@@ -66,6 +70,7 @@ private:
     void SetProgress(int total, int count);
     void SetProgressCount(int count) { SetProgress(FBarTotal, count); }
     void BoundRxBuffer();
+    static QByteArray FrameOrThrow(const QByteArray& text);
     QString LogLine(const char* direction, const QString& label, const QByteArray& text) const;
 
     ICommPort& FPort;

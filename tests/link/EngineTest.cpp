@@ -317,3 +317,27 @@ TEST_F(EngineTest, CancellingResetsEverything) {
     EXPECT_FALSE(Engine.IsBusy());
     EXPECT_EQ(Host.Progress.last(), qMakePair(0, 0));
 }
+
+TEST_F(EngineTest, TypedCommandsAreLoggedBeforeTheWriteAndBypassTheQueue) {
+    Engine.SendCmd(3, 1, QStringLiteral(",5"), 0);
+    Engine.SendTyped("(P!=)");
+    EXPECT_EQ(Port.Written.last(), EncodeFrame("(P!=)").value());
+    EXPECT_FALSE(Engine.IsBusy());
+    Engine.SendTyped("");
+    EXPECT_EQ(Port.Written.last(), QByteArray::fromHex("21 06 09 00 00 0F 21"));
+    EXPECT_TRUE(Host.Lines().last().endsWith(" : "));
+    // The reply still carries the label of the last queued-style command.
+    Host.OnReply = [](const QByteArray&) {};
+    Port.Feed(Reply("(1,P03,5)"));
+    EXPECT_EQ(Host.Lines().last(), "<< Write : (1,P03,5)");
+
+    const int logged = Host.Log.size();
+    EXPECT_THROW(Engine.SendTyped(QByteArray(256, 'x')), TLinkError);
+    EXPECT_EQ(Host.Log.size(), logged);
+
+    Port.Close();
+    const int written = Port.Written.size();
+    Engine.SendTyped("(T01,0)");
+    EXPECT_EQ(Port.Written.size(), written);
+    EXPECT_EQ(Host.Lines().mid(logged), (QStringList{">> Send : (T01,0)", ""}));
+}
