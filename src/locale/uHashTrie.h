@@ -126,6 +126,8 @@ private:
 std::uint32_t StringHash(QByteArrayView key);
 // The same over the key with ASCII letters folded to lower case.
 std::uint32_t FoldedStringHash(QByteArrayView key);
+// Equal length and equal bytes.
+bool SameKeys(QByteArrayView a, QByteArrayView b);
 // Equal length and equal bytes after folding ASCII letters.
 bool FoldedKeysEqual(QByteArrayView a, QByteArrayView b);
 
@@ -159,7 +161,7 @@ protected:
         return CaseSensitive ? StringHash(key) : FoldedStringHash(key);
     }
     bool KeysEqual(QByteArrayView a, QByteArrayView b) const override {
-        return CaseSensitive ? a == b : FoldedKeysEqual(a, b);
+        return CaseSensitive ? SameKeys(a, b) : FoldedKeysEqual(a, b);
     }
     void ReleaseEntry(const QByteArray&, void* value) override {
         if (ValueOwnership == kOwnObjects || ValueOwnership == kOwnRecords) {

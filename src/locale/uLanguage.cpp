@@ -4,6 +4,8 @@
 #include "uHashTrie.h"
 #include "uIniDocument.h"
 
+#include <QStringEncoder>
+#include <QVarLengthArray>
 #include <memory>
 
 namespace {
@@ -22,16 +24,35 @@ TLanguageState& State() {
     return state;
 }
 
-// Trie keys are 8-bit; UI texts go in as UTF-8, which keeps every text distinct.
-QByteArray SourceKey(const QString& source) {
-    return source.toUtf8();
+// Trie keys are 8-bit; UI texts go in as UTF-8, which keeps every text distinct. Short
+// texts, nearly all of them, are encoded on the stack.
+using TSourceKey = QVarLengthArray<char, 256>;
+
+QByteArrayView SourceKey(const QString& source, TSourceKey& buffer) {
+    // ASCII, which the program's own texts are, needs no encoder.
+    const QChar* text = source.constData();
+    const qsizetype size = source.size();
+    buffer.resize(size);
+    qsizetype i = 0;
+    while (i < size && text[i].unicode() < 0x80) {
+        buffer[i] = static_cast<char>(text[i].unicode());
+        ++i;
+    }
+    if (i == size) {
+        return QByteArrayView(buffer.data(), size);
+    }
+    static QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    buffer.resize(i + utf8.requiredSpace(size - i));
+    const char* end = utf8.appendToBuffer(buffer.data() + i, QStringView(source).sliced(i));
+    return QByteArrayView(buffer.data(), end - buffer.data());
 }
 
 } // namespace
 
 QString TranslateText(const QString& source) {
     TLanguageState& state = State();
-    const QByteArray key = SourceKey(source);
+    TSourceKey buffer;
+    const QByteArrayView key = SourceKey(source, buffer);
     const TLangEntry* entry = state.SourceTexts.Lookup(key);
     if (!entry) {
         auto added = std::make_unique<TLangEntry>(

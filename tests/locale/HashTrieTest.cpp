@@ -79,6 +79,26 @@ int DeepestLevel(const TCustomTreeItem& node) {
 
 } // namespace
 
+TEST(HashTrie, HashesAndComparesEveryByte) {
+    // Every length around the word sizes the hash and the comparison step by.
+    for (int length = 0; length <= 40; ++length) {
+        QByteArray key(length, Qt::Uninitialized);
+        std::uint32_t expected = 0;
+        for (int i = 0; i < length; ++i) {
+            key[i] = char(0xA0 + i * 7);
+            expected = expected * 131 + std::uint8_t(key[i]);
+        }
+        EXPECT_EQ(StringHash(key), expected & 0x7FFFFFFF) << length;
+        EXPECT_EQ(FoldedStringHash(key.toUpper()), FoldedStringHash(key.toLower())) << length;
+        EXPECT_TRUE(SameKeys(key, QByteArray(key)));
+        for (int i = 0; i < length; ++i) {
+            QByteArray other = key;
+            other[i] = char(other[i] ^ 1);
+            EXPECT_FALSE(SameKeys(key, other)) << length << " differ at " << i;
+        }
+    }
+}
+
 TEST(HashTrie, SplitsAFullChainIntoAChildNodeOnTheEighthKey) {
     TStringHashTrie<int> trie(true, true, kNotOwned);
     const QList<QByteArray> keys = KeysSharing(0xFF, 8);
