@@ -75,14 +75,6 @@ bool SameKeys(QByteArrayView a, QByteArrayView b) {
     // Keys are mostly short texts: two overlapping loads compare them without a call.
     const char* p = a.data();
     const char* q = b.data();
-    if (n >= 8 && n <= 16) {
-        return Load<std::uint64_t>(p) == Load<std::uint64_t>(q) &&
-               Load<std::uint64_t>(p + n - 8) == Load<std::uint64_t>(q + n - 8);
-    }
-    if (n >= 4 && n < 8) {
-        return Load<std::uint32_t>(p) == Load<std::uint32_t>(q) &&
-               Load<std::uint32_t>(p + n - 4) == Load<std::uint32_t>(q + n - 4);
-    }
     if (n < 4) {
         for (qsizetype i = 0; i < n; ++i) {
             if (p[i] != q[i]) {
@@ -90,6 +82,14 @@ bool SameKeys(QByteArrayView a, QByteArrayView b) {
             }
         }
         return true;
+    }
+    if (n < 8) {
+        return Load<std::uint32_t>(p) == Load<std::uint32_t>(q) &&
+               Load<std::uint32_t>(p + n - 4) == Load<std::uint32_t>(q + n - 4);
+    }
+    if (n <= 16) {
+        return Load<std::uint64_t>(p) == Load<std::uint64_t>(q) &&
+               Load<std::uint64_t>(p + n - 8) == Load<std::uint64_t>(q + n - 8);
     }
     return std::memcmp(p, q, n) == 0;
 }

@@ -4,6 +4,8 @@
 #include "uHashTrie.h"
 #include "uIniDocument.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QVarLengthArray>
 #include <memory>
@@ -24,7 +26,7 @@ TLanguageState& State() {
     return state;
 }
 
-// Trie keys are 8-bit; UI texts go in as UTF-8, which keeps every text distinct. Short
+// Trie keys are 8-bit; UI texts go in as UTF-8, which keeps well-formed texts distinct. Short
 // texts, nearly all of them, are encoded on the stack.
 using TSourceKey = QVarLengthArray<char, 256>;
 
@@ -80,7 +82,7 @@ void LoadLanguage(const QString& name) {
         }
         auto entry = std::make_unique<TLangEntry>(TLangEntry{*id, value});
         state.Translations.AddById(entry.get(), *id);
-        entry.release();
+        static_cast<void>(entry.release()); // the trie owns it now
     }
 }
 
@@ -110,6 +112,15 @@ qsizetype SourceTextCount() {
 
 QString LanguageFilePath(const QString& name) {
     return LocaleDir() + QLatin1Char('/') + name + QLatin1String(".lng");
+}
+
+QStringList LanguageNames() {
+    QStringList names;
+    const QDir folder(LocaleDir(), QStringLiteral("*.lng"), QDir::Unsorted, QDir::Files);
+    for (const QFileInfo& file : folder.entryInfoList()) {
+        names.append(file.completeBaseName());
+    }
+    return names;
 }
 
 void ResetLanguageState() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 
@@ -34,6 +35,9 @@ QString CurrentLanguage();
 qsizetype SourceTextCount();
 // The path of the language file of that name.
 QString LanguageFilePath(const QString& name);
+// The names of the language files in the locale folder (plain files, not hidden, ending in
+// ".lng" in either case), in the order the folder lists them.
+QStringList LanguageNames();
 
 // Back to the program-start state: no source texts, no translations, no language. Tests
 // only; the program keeps its ids for the whole run.

@@ -36,8 +36,9 @@ protected:
 };
 
 struct TCounted {
-    int* Destroyed;
+    explicit TCounted(int* destroyed) : Destroyed(destroyed) {}
     ~TCounted() { ++*Destroyed; }
+    int* Destroyed;
 };
 
 // Keys whose hashes agree in the bits of mask.

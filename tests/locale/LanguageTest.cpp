@@ -66,6 +66,17 @@ TEST_F(Language, ReloadsOnlyWhenTheNameChanges) {
     EXPECT_EQ(CurrentLanguage(), "de");
 }
 
+TEST_F(Language, ListsThePlainLanguageFiles) {
+    EXPECT_EQ(LanguageNames(), QStringList());
+    for (const char* name : {"locale/english.lng", "locale/de.LNG", "locale/.hidden.lng",
+                             "locale/notes.txt", "locale/folder.lng/x.lng"}) {
+        WriteAll(Path(name), "");
+    }
+    QStringList names = LanguageNames();
+    names.sort();
+    EXPECT_EQ(names, QStringList({"de", "english"}));
+}
+
 TEST_F(Language, ReadsUtf8AndFallsBackToLatin1) {
     const std::pair<QByteArray, QString> cases[] = {
         {"\xEF\xBB\xBF[language]\r\n000=\xE6\x97\xA5\xE6\x9C\xAC", QString::fromUtf8("日本")},
