@@ -129,7 +129,8 @@ TEST_P(CollidingKeys, AreAllStoredAndFound) {
         ASSERT_EQ(trie.Lookup(keys[i]), &keys[i]) << keys[i].toHex().toStdString();
     }
     EXPECT_EQ(trie.Lookup(keys.back()), nullptr);
-    EXPECT_LE(DeepestLevel(trie.Root()), TCustomTreeItem::kLastLevel);
+    // Four levels use up the 32 hash bits: a deeper node could separate nothing.
+    EXPECT_LE(DeepestLevel(trie.Root()), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(HashTrie, CollidingKeys,
