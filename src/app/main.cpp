@@ -1,0 +1,68 @@
+#include "uFrmMain.h"
+#include "uQtMessageService.h"
+#include "uQtSerialPort.h"
+#include "uSimPty.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("tervo-assistant"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("4.4"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tervo GPS tracker configuration assistant"));
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Serial port to preset (name or path)."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Baud rate to preset."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Start the built-in simulated device and preset its port."));
+    parser.addOptions({port, baud, demo});
+    // Parsed before the application object, so --help works without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "tervo-assistant: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+
+    // The simulated device outlives the window that talks to it.
+    std::unique_ptr<TSimPty> device;
+    if (parser.isSet(demo)) {
+        device = std::make_unique<TSimPty>(TSimOptions{});
+        QString error;
+        if (!device->Start(&error)) {
+            std::fprintf(stderr, "tervo-assistant: cannot start the simulated device: %s\n",
+                         qPrintable(error));
+            return 1;
+        }
+    }
+
+    TQtMessageService messages;
+    TFrmMain window(messages, TQtSerialPort::Factory());
+    messages.SetOwner(&window);
+    if (device) {
+        window.PresetPort(device->SlavePath());
+    }
+    if (parser.isSet(port)) {
+        window.PresetPort(parser.value(port));
+    }
+    if (parser.isSet(baud)) {
+        window.PresetBaud(parser.value(baud));
+    }
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,654 @@
+#include "uFrmMain.h"
+
+#include "uAppPaths.h"
+#include "uDebugMemo.h"
+#include "uExchangeEngine.h"
+#include "uIniDocument.h"
+#include "uLanguage.h"
+#include "uLinkError.h"
+#include "uMessageService.h"
+#include "uPortList.h"
+#include "uRawConsole.h"
+#include "ui_uFrmMain.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <vector>
+
+namespace {
+
+const QString kConfigSection = QStringLiteral("config");
+const QString kLanguageKey = QStringLiteral("language");
+const QString kDefaultLanguage = QStringLiteral("english");
+const QString kPortErrorCaption = QStringLiteral("ERROR"); // shown as it stands, untranslated
+
+const QColor kSwitchOpenColor(0xA6, 0xCA, 0xF0); // sky blue while the port is open
+const QColor kSwitchClosedColor(0x00, 0x00, 0xFF);
+
+constexpr int kWindowWidth = 992;
+constexpr int kWindowHeight = 596;
+constexpr int kLargeFontPx = 16;
+
+// The four alarms of each authorised number, in the order of the device's flags.
+constexpr std::array<const char*, TFrmMain::kAlarmsPerRow> kAlarmTexts = {
+    "Geofence Alarm", "Self Geofence Alarm", "SOS Alarm", "Battery Alarm"};
+
+// The six columns of the geo-fence list.
+constexpr std::array<const char*, 6> kGeoFenceColumns = {
+    "ID", "Name", "Lat-Left Top", "Long-Left Top", "Lat-Right Bottom", "Long-Right Bottom"};
+
+void SetTextColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, color);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+TFrmMain::TFrmMain(IMessageService& messages, const TCommPortFactory& portFactory, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TFrmMain>()), FMessages(messages),
+      FComPort(portFactory()), FEngine(std::make_unique<TExchangeEngine>(*FComPort, *this)) {
+    BuildWindow();
+    FConsole = std::make_unique<TRawConsole>(
+        *FEngine, ui->edt_Send, ui->mm_Recv,
+        TRawConsole::TDialogs{
+            [this](const QString& text, const QString& caption) {
+                // A write that failed because the line vanished under it: the loss has been
+                // reported already, once.
+                if (!(FLineLostShown && caption == kPortErrorCaption)) {
+                    FMessages.ShowMessage(text, caption, TMessageIcon::Error);
+                }
+            },
+            [this](const QString& proposed, const QString& filter) {
+                return FMessages.GetSaveFileName(proposed, filter).value_or(QString());
+            }});
+    ConnectHandlers();
+    FormCreate();
+}
+
+TFrmMain::~TFrmMain() {
+    // Nothing of the port may reach a window that is going away.
+    FComPort->disconnect(this);
+    FEngine->CancelQueue();
+}
+
+void TFrmMain::BuildWindow() {
+    ui->setupUi(this);
+    QFont face = font();
+    if (QFontDatabase::families().contains(QStringLiteral("Arial"))) {
+        face.setFamily(QStringLiteral("Arial"));
+    }
+    face.setPixelSize(12);
+    setFont(face);
+    for (QWidget* large :
+         {static_cast<QWidget*>(ui->cboCOMIndex), static_cast<QWidget*>(ui->txtBAUD),
+          static_cast<QWidget*>(ui->btn_Switch), static_cast<QWidget*>(ui->lblVersion)}) {
+        QFont bigger = large->font();
+        bigger.setPixelSize(kLargeFontPx);
+        large->setFont(bigger);
+    }
+    SetSwitchColor(kSwitchClosedColor);
+    SetTextColor(ui->btnDefault, QPalette::ButtonText, Qt::red);
+    ui->txtLatLng->setAutoFillBackground(true);
+    SetTextColor(ui->txtLatLng, QPalette::Base, palette().color(QPalette::ToolTipBase));
+    ui->sbT01->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    ui->RzMeter_GSM->ConfigureSignal();
+    ui->RzMeter_GPS->ConfigureSignal();
+    ui->RzMeter_Battery->ConfigureBattery();
+    ui->RzMeter_Volume->ConfigureVolume();
+    tmBatteyCharging.setInterval(1000);
+    CreateTimeLabels();
+    CreateAlarmBoxes();
+
+#ifdef Q_OS_WIN
+    // Port numbers only; elsewhere the field takes device names and paths.
+    ui->cboCOMIndex->lineEdit()->installEventFilter(FDigitKeys);
+#endif
+    ui->lblID->installEventFilter(this);
+
+    setFixedSize(kWindowWidth, kWindowHeight);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+// Row r holds the eight half-hours from hour 4r on; each label is named after the hour and
+// "0" or "5" for its half.
+void TFrmMain::CreateTimeLabels() {
+    constexpr int kPerRow = 8;
+    for (int i = 0; i < kTimeLabels; ++i) {
+        const int hour = i / 2;
+        const int half = i % 2;
+        auto* label = new QLabel(ui->pnl_WorkingTime);
+        label->setObjectName(QString::asprintf("lbl_Main_%.2d%d", hour, half * 5));
+        label->setText(i == 0 ? QStringLiteral("00:01")
+                              : QString::asprintf("%.2d:%.2d", hour, half * 30));
+        label->setGeometry((i % kPerRow) * 54, (i / kPerRow) * 24, 52, 22);
+        label->setAlignment(Qt::AlignCenter);
+        label->setAutoFillBackground(true);
+        FTimeLabels[i] = label;
+    }
+}
+
+// Four alarm boxes per authorised number, on the row of its number field, with a thin line
+// behind each row.
+void TFrmMain::CreateAlarmBoxes() {
+    for (int row = 0; row < kAlarmRows; ++row) {
+        const int y = 10 + 40 * row;
+        auto* line = new QFrame(ui->pnl_CheckAlarm);
+        line->setFrameShape(QFrame::HLine);
+        line->setFrameShadow(QFrame::Sunken);
+        line->setGeometry(0, y + 26, ui->pnl_CheckAlarm->width(), 2);
+        for (int alarm = 0; alarm < kAlarmsPerRow; ++alarm) {
+            auto* box = new QCheckBox(QString::fromUtf8(kAlarmTexts[alarm]), ui->pnl_CheckAlarm);
+            box->setObjectName(QStringLiteral("cbVIP_%1%2").arg(row + 1).arg(alarm + 1));
+            box->setGeometry(alarm * 150, y, 146, 24);
+            box->setChecked(true);
+            FAlarmBoxes[row][alarm] = box;
+        }
+    }
+}
+
+void TFrmMain::ConnectHandlers() {
+    using THandler = void (TFrmMain::*)();
+    const std::initializer_list<std::pair<QAbstractButton*, THandler>> clicks = {
+        {ui->btn_Switch, &TFrmMain::btn_SwitchClick},
+        {ui->sbT01, &TFrmMain::sbT01Click},
+        {ui->btnCenterNumberRead, &TFrmMain::btnCenterNumberReadClick},
+        {ui->btnCenterNumberSet, &TFrmMain::btnCenterNumberSetClick},
+        {ui->btnGprsRead, &TFrmMain::btnGprsReadClick},
+        {ui->btnGprsSet, &TFrmMain::btnGprsSetClick},
+        {ui->RBtn_Main_01, &TFrmMain::RBtn_Main_01Click},
+        {ui->RBtn_Main_02, &TFrmMain::RBtn_Main_02Click},
+        {ui->RBtn_Main_03, &TFrmMain::RBtn_Main_03Click},
+        {ui->btnWorkModeRead, &TFrmMain::btnWorkModeReadClick},
+        {ui->btnWorkModeSet, &TFrmMain::btnWorkModeSetClick},
+        {ui->CBox_CheckAll, &TFrmMain::CBox_CheckAllClick},
+        {ui->btnVipCfgRead, &TFrmMain::btnVipCfgReadClick},
+        {ui->btnVipCfgSet, &TFrmMain::btnVipCfgSetClick},
+        {ui->btn_GeoRead, &TFrmMain::btn_GeoReadClick},
+        {ui->btn_GeoEdit, &TFrmMain::btn_GeoEditClick},
+        {ui->btn_GeoDisable, &TFrmMain::btn_GeoDisableClick},
+        {ui->btn_GeoSetAll, &TFrmMain::btn_GeoSetAllClick},
+        {ui->btnGeoSave, &TFrmMain::btnGeoSaveClick},
+        {ui->btn_Close, &TFrmMain::btn_CloseClick},
+        {ui->btnLoadMap, &TFrmMain::btnLoadMapClick},
+        {ui->btn_GeoShowAllFence, &TFrmMain::btn_GeoShowAllFenceClick},
+        {ui->btn_GeoClearAll, &TFrmMain::btn_GeoClearAllClick},
+        {ui->btnVolumeAdd, &TFrmMain::btnVolumeAddClick},
+        {ui->btnVolumeDec, &TFrmMain::btnVolumeDecClick},
+        {ui->btnVolumeRead, &TFrmMain::btnVolumeReadClick},
+        {ui->btnVolumeSet, &TFrmMain::btnVolumeSetClick},
+        {ui->btn_SelfGeoSet, &TFrmMain::btn_SelfGeoSetClick},
+        {ui->btnReadAll, &TFrmMain::btnReadAllClick},
+        {ui->btnWriteAll, &TFrmMain::btnWriteAllClick},
+        {ui->btnDefault, &TFrmMain::btnDefaultClick},
+        {ui->btnSave, &TFrmMain::btnSaveClick},
+        {ui->btnLoad, &TFrmMain::btnLoadClick},
+    };
+    for (const auto& [button, handler] : clicks) {
+        connect(button, &QAbstractButton::clicked, this, handler);
+    }
+    connect(ui->btnShowMsg, &QAbstractButton::clicked, this, &TFrmMain::btnShowMsgClick);
+    connect(ui->btn_AdvOper_Send, &QAbstractButton::clicked, FConsole.get(),
+            &TRawConsole::btn_AdvOper_SendClick);
+    connect(ui->btn_AdvOper_Clear, &QAbstractButton::clicked, FConsole.get(),
+            &TRawConsole::btn_AdvOper_ClearClick);
+    connect(ui->btn_AdvOper_CmdSave, &QAbstractButton::clicked, FConsole.get(),
+            &TRawConsole::btn_AdvOper_CmdSaveClick);
+    connect(ui->cbUpLoadMode, &QComboBox::activated, this, &TFrmMain::cbUpLoadModeClick);
+    connect(ui->cbLanguage, &QComboBox::activated, this, &TFrmMain::cbLanguageChange);
+    connect(&tmBatteyCharging, &QTimer::timeout, this, &TFrmMain::tmBatteyChargingTimer);
+
+    connect(FComPort.get(), &ICommPort::AfterOpen, this, &TFrmMain::ComPortAfterOpen);
+    connect(FComPort.get(), &ICommPort::AfterClose, this, &TFrmMain::ComPortAfterClose);
+    connect(FComPort.get(), &ICommPort::LineLost, this, &TFrmMain::ComPortLineLost);
+}
+
+// The order matters: language files number their texts by the order of first lookup, so
+// the geo-fence headers, the translation pass and the master file come in this sequence
+// before anything else looks a text up.
+void TFrmMain::FormCreate() {
+    // Numbers are formatted and parsed with "." by the program's own code; the system
+    // locale is left alone.
+    ResetTimeLabels(false);
+    FChargingLevel = 0;
+    FillLanguageSelector();
+    SetDeviceButtons(false);
+    const QString language = ConfiguredLanguage();
+    LoadLanguage(ListedLanguage(language));
+    InitGeoFenceList();
+    ApplyTranslations();
+    NoteStartupError(ExportLanguageFile(kDefaultLanguage));
+    SelectConfiguredLanguage(language);
+    for (QWidget* digitsOnly :
+         {static_cast<QWidget*>(ui->cboBatteryAlert->lineEdit()),
+          static_cast<QWidget*>(ui->ed_MapLat), static_cast<QWidget*>(ui->ed_MapLng),
+          static_cast<QWidget*>(ui->ed_MapZoom)}) {
+        digitsOnly->installEventFilter(FDigitKeys);
+    }
+    ui->cboCOMIndex->clear();
+    ui->cboCOMIndex->addItems(RefreshPortList());
+    SelectFirstPort();
+    ui->pgCtrl->setCurrentWidget(ui->tsMain);
+    ui->RzMeter_Battery->SetValue(0);
+    ui->RzMeter_LED->SetText(QStringLiteral("0000000000"));
+    SelectFirstPort();
+    ui->RzMeter_GSM->SetValue(0);
+    ui->RzMeter_GPS->SetValue(0);
+    ui->RzMeter_Volume->SetValue(0);
+    AssignKeyFilters();
+    ui->Cbox_UploadingTimes->clear();
+    ui->Cbox_UploadingTimes->addItems({TranslateText(QStringLiteral("Uploading all the time")),
+                                       QStringLiteral("5"), QStringLiteral("10"),
+                                       QStringLiteral("15"), QStringLiteral("20")});
+    ui->Cbox_UploadingTimes->setCurrentIndex(0);
+    ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsOther), false);
+
+    for (const QString& error : std::as_const(FStartupErrors)) {
+        FMessages.ShowMessage(error, TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+    }
+    FStartupErrors.clear();
+}
+
+// Plain *.lng files of the locale folder, in the order the directory lists them.
+void TFrmMain::FillLanguageSelector() {
+    const QDir folder(LocaleDir());
+    const QFileInfoList files =
+        folder.entryInfoList({QStringLiteral("*.lng")}, QDir::Files, QDir::Unsorted);
+    for (const QFileInfo& file : files) {
+        ui->cbLanguage->addItem(file.completeBaseName());
+    }
+}
+
+// The language of the settings file; "english" when none is set, which is then stored at once.
+QString TFrmMain::ConfiguredLanguage() {
+    const QString path = SettingsFilePath();
+    TIniDocument settings;
+    if (const auto error = settings.LoadFromFile(path)) {
+        // A settings file that cannot be read is not overwritten with a one-key file.
+        FStartupErrors.append(*error);
+        return kDefaultLanguage;
+    }
+    const QString language = settings.Value(kConfigSection, kLanguageKey).value_or(QString());
+    if (!language.isEmpty()) {
+        return language;
+    }
+    settings.WriteString(kConfigSection, kLanguageKey, kDefaultLanguage);
+    NoteStartupError(settings.SaveToFile(path));
+    return kDefaultLanguage;
+}
+
+// The name of the listed language file that the configured name means, ignoring letter
+// case as the selector does, so that the file is found on a case-sensitive file system too.
+QString TFrmMain::ListedLanguage(const QString& language) const {
+    const int listed = ui->cbLanguage->findText(language, Qt::MatchFixedString);
+    return listed >= 0 ? ui->cbLanguage->itemText(listed) : language;
+}
+
+// The column headers of the geo-fence list; the table itself comes with the geo-fence layer.
+void TFrmMain::InitGeoFenceList() {
+    QStringList headers;
+    for (const char* column : kGeoFenceColumns) {
+        headers.append(TranslateText(QString::fromUtf8(column)));
+    }
+    FGeoFenceModel = new QStandardItemModel(0, static_cast<int>(headers.size()), this);
+    FGeoFenceModel->setHorizontalHeaderLabels(headers);
+    ui->vtList->setModel(FGeoFenceModel);
+}
+
+void TFrmMain::ApplyTranslations() {
+    ApplyCaptions({
+        {ui->rgbCom, "COM Setting"},
+        {ui->lblComPort, "COM Port"},
+        {ui->lblBaudRate, "Baud Rate"},
+        {ui->btn_Switch, "Open[&O]"},
+        {ui->btnShowMsg, "Debug Info"},
+        {ui->rgbInfo, "Basic information"},
+        {ui->lblID, "ID:"},
+        {ui->lblAnother, "Another Name:"},
+        {ui->lblGSM, "GSM:"},
+        {ui->lblGPS, "GPS:"},
+        {ui->lblVer, "Version:"},
+        {ui->lblBattery, "Battery:"},
+        {ui->tsMain, "Main Settings"},
+        {ui->tsAuthorization, "Authorization number"},
+        {ui->tsGeo, "Geo-fence Setting"},
+        {ui->tsAdvOperation, "Advanced Operations"},
+        {ui->tsOther, "Other"},
+        {ui->gbBasicInfo, "Basic information"},
+        {ui->lblSmsNo, "SMS Primary number:"},
+        {ui->lblAlias, "Another Name:"},
+        {ui->lblBatteryPercent, "Low Battery:"},
+        {ui->lblTimeDif, "Time difference:"},
+        {ui->lblTrackByCall, "Track by Calling:"},
+        {ui->lblAutomaticAnswerCall, "Automatic answer the call:"},
+        {ui->lblTimeMin, "Min"},
+        {ui->btnCenterNumberRead, "Read"},
+        {ui->btnCenterNumberSet, "Write"},
+        {ui->gbGPRS, "GPRS network parameters"},
+        {ui->lblGprsIP, "IP address:"},
+        {ui->lblGprsPort, "Port:"},
+        {ui->lblGprsAPN, "APN:"},
+        {ui->lblAPNName, "APN User:"},
+        {ui->lblApnPass, "APN Pass:"},
+        {ui->btnGprsRead, "Read"},
+        {ui->btnGprsSet, "Write"},
+        {ui->gbDataUploading, "Data Uploading"},
+        {ui->RBtn_Main_01, "Normal uploading"},
+        {ui->RCox_KeepAlive, "Keep alive"},
+        {ui->lbl_sec_1, "sec"},
+        {ui->RBtn_Main_02, "Uploading when Moving"},
+        {ui->RBtn_Main_03, "Fixed time point uploading"},
+        {ui->lblWorkMode, "Mode"},
+        {ui->lblUpItv, "Interval:"},
+        {ui->lblUpTimes, "Times:"},
+        {ui->lblUpSec, "sec"},
+        {ui->btnWorkModeRead, "Read"},
+        {ui->btnWorkModeSet, "Write"},
+        {ui->lblVIP_1, "Call 1"},
+        {ui->lblVIP_2, "Call 2"},
+    });
+    for (const auto& row : FAlarmBoxes) {
+        for (int alarm = 0; alarm < kAlarmsPerRow; ++alarm) {
+            SetCaption(row[alarm], TranslateText(QString::fromUtf8(kAlarmTexts[alarm])));
+        }
+    }
+    ApplyCaptions({
+        {ui->CBox_CheckAll, "Select All"},
+        {ui->btnVipCfgRead, "Read"},
+        {ui->btnVipCfgSet, "Write"},
+        {ui->gbGeoFence, "Geo-fence"},
+        {ui->btn_GeoRead, "Read All Geo-fence"},
+        {ui->btn_GeoEdit, "Edit"},
+        {ui->btn_GeoDisable, "Disable"},
+        {ui->btn_GeoSetAll, "Write Selected Geo-fence"},
+        {ui->lblFenceName, "Geo-fence Name:"},
+        {ui->lblLTLng, "Left Top Longitude:"},
+        {ui->lblLTLat, "Left Top Latitude:"},
+        {ui->lblRBLng, "Right Bottom Longitude:"},
+        {ui->lblRBLat, "Right Bottom Latitude:"},
+        {ui->btnGeoSave, "Save"},
+        {ui->btn_Close, "Close"},
+        {ui->rgMap, "Google Map"},
+        {ui->lblMapLat, "Latitude"},
+        {ui->lblMapLng, "Longitude"},
+        {ui->lblMapZoom, "Zoom"},
+        {ui->btnLoadMap, "Load Google Map"},
+        {ui->btn_GeoShowAllFence, "Show All Geo-fence"},
+        {ui->btn_GeoClearAll, "Clear All Geo-fence"},
+        {ui->lbl_AdvOper_ASCIICmd, "ASCII Commands:"},
+        {ui->btn_AdvOper_Send, "Send"},
+        {ui->btn_AdvOper_Clear, "Clear"},
+        {ui->btn_AdvOper_CmdSave, "Save"},
+        {ui->btnReadAll, "Read All [&A]"},
+        {ui->btnWriteAll, "Write All [&W]"},
+        {ui->btnDefault, "Factory Default [&D]"},
+        {ui->cbTipOnOK, "show tip message"},
+        {ui->lblLanguage, "Language:"},
+        {ui->btnSave, "Save[&S]"},
+        {ui->btnLoad, "Load[&L]"},
+        {nullptr, "Please open the com port!"},
+        {nullptr, "Google Map not loading !"},
+        {nullptr, "Message"},
+        // The time-items dialog of the upload schedule: its caption and its own texts.
+        {nullptr, "time items"},
+        {nullptr, "hour"},
+        {nullptr, "minute"},
+        {nullptr, "Add(&A)"},
+        {nullptr, "Del(&D)"},
+        {nullptr, "OK(&O)"},
+        {nullptr, "Cancel(&C)"},
+        {ui->cbTipOnOK, "show tip message"},
+    });
+    setWindowTitle(TranslateText(QStringLiteral("Tervo Assistant Ver")) + QStringLiteral(" 4.4"));
+    ApplyCaptions({
+        {nullptr, "Please Input The Low Battery Value More than 10!"},
+        {nullptr, "Center number is error."},
+        {nullptr, "Operation success !"},
+        {nullptr, "Message"},
+        {nullptr, "Uploading all the time"},
+    });
+    GetDebugMemo().ApplyTranslations();
+    ApplyCaptions({
+        {ui->lblGSensorParam, "G-sensor parameter:"},
+        {ui->lblHistoryUploadAuto, "History data uploading automatical:"},
+    });
+}
+
+void TFrmMain::ApplyCaptions(std::initializer_list<TCaption> captions) {
+    for (const TCaption& caption : captions) {
+        const QString text = TranslateText(QString::fromUtf8(caption.text));
+        if (caption.control != nullptr) {
+            SetCaption(caption.control, text);
+        }
+    }
+}
+
+void TFrmMain::SetCaption(QWidget* control, const QString& text) {
+    if (const int tab = ui->pgCtrl->indexOf(control); tab >= 0) {
+        ui->pgCtrl->setTabText(tab, text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text);
+    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+        group->setTitle(text);
+    }
+}
+
+// Adds "english" when the locale folder had no language at start; the search ignores case.
+void TFrmMain::SelectConfiguredLanguage(const QString& language) {
+    if (ui->cbLanguage->count() == 0) {
+        ui->cbLanguage->addItem(kDefaultLanguage);
+    }
+    ui->cbLanguage->setCurrentIndex(ui->cbLanguage->findText(language, Qt::MatchFixedString));
+}
+
+void TFrmMain::SelectFirstPort() {
+    if (ui->cboCOMIndex->count() > 0) {
+        ui->cboCOMIndex->setCurrentIndex(0);
+    }
+}
+
+void TFrmMain::AssignKeyFilters() {
+    const std::vector<std::pair<TKeyFilter*, std::vector<QWidget*>>> filters = {
+        {FPhoneNumberKeys,
+         {ui->txtCenterNumber, ui->edtVIP_1, ui->edtVIP_2, ui->edtVIP_3, ui->edtVIP_4,
+          ui->edtVIP_5}},
+        {FSignedIntegerKeys, {ui->txtPort, ui->txtTimeDifferent, ui->txtRadius}},
+        {FCoordinateKeys,
+         {ui->txtGeofenceLTLatitude, ui->txtGeofenceLTLongitude, ui->txtGeofenceRBLatitude,
+          ui->txtGeofenceRBLongitude}},
+        {FNameKeys, {ui->txtGeofenceName, ui->txtAlias}},
+    };
+    for (const auto& [filter, edits] : filters) {
+        for (QWidget* edit : edits) {
+            edit->installEventFilter(filter);
+        }
+    }
+}
+
+void TFrmMain::ResetTimeLabels(bool enabled) {
+    for (QLabel* label : FTimeLabels) {
+        label->setEnabled(enabled);
+        SetTextColor(label, QPalette::Window, palette().color(QPalette::Button));
+    }
+}
+
+void TFrmMain::NoteStartupError(const std::optional<QString>& error) {
+    if (error) {
+        FStartupErrors.append(*error);
+    }
+}
+
+void TFrmMain::PresetPort(const QString& field) {
+    ui->cboCOMIndex->setEditText(field);
+}
+
+void TFrmMain::PresetBaud(const QString& text) {
+    ui->txtBAUD->setText(text);
+}
+
+// A right-button double-click without modifiers reveals the technician's controls; any other
+// press on "ID:" hides them again.
+void TFrmMain::lblIDMouseDown(const QMouseEvent& press) {
+    const bool reveal = press.type() == QEvent::MouseButtonDblClick &&
+                        press.button() == Qt::RightButton && press.buttons() == Qt::RightButton &&
+                        press.modifiers() == Qt::NoModifier;
+    ui->btnShowMsg->setVisible(reveal);
+    ui->gbGPRS->setVisible(reveal);
+    ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsAdvOperation), reveal);
+}
+
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->lblID && (event->type() == QEvent::MouseButtonPress ||
+                                 event->type() == QEvent::MouseButtonDblClick)) {
+        lblIDMouseDown(*static_cast<QMouseEvent*>(event));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFrmMain::cbLanguageChange() {
+    const QString language = ui->cbLanguage->currentText();
+    LoadLanguage(language);
+    TIniDocument settings;
+    std::optional<QString> error = settings.LoadFromFile(SettingsFilePath());
+    if (!error) {
+        settings.WriteString(kConfigSection, kLanguageKey, language);
+        error = settings.SaveToFile(SettingsFilePath());
+    }
+    if (error) {
+        FMessages.ShowMessage(*error, TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+    }
+}
+
+void TFrmMain::btn_SwitchClick() {
+    FLineLostShown = false;
+    FEngine->ClearQueue();
+    StopCharging();
+    try {
+        if (FComPort->IsOpen()) {
+            FComPort->Close();
+            ShowPortClosed();
+        } else {
+            FComPort->SetPortName(PortNameFromField(ui->cboCOMIndex->currentText()));
+            FComPort->SetBaudRate(BaudRateFromInt(ui->txtBAUD->text()));
+            FComPort->Open();
+            ui->cboCOMIndex->setEnabled(false);
+            ui->txtBAUD->setEnabled(false);
+            ui->btn_Switch->setText(TranslateText(QStringLiteral("Close[&O]")));
+            // The receive buffer was emptied by ClearQueue above; no bytes can have been
+            // taken in since, as receive notifications wait for the event loop.
+            SetDeviceButtons(true);
+        }
+    } catch (const TLinkError& error) {
+        FMessages.ShowMessage(error.Text(), kPortErrorCaption, TMessageIcon::Error);
+    }
+}
+
+void TFrmMain::ComPortAfterOpen() {
+    ui->btn_Switch->setText(QStringLiteral("CLOSE(&C)"));
+    SetSwitchColor(kSwitchOpenColor);
+    ui->ComLed1->SetLit(true);
+}
+
+void TFrmMain::ComPortAfterClose() {
+    ui->btn_Switch->setText(QStringLiteral("OPEN(&O)"));
+    SetSwitchColor(kSwitchClosedColor);
+    ui->ComLed1->SetLit(false);
+}
+
+// The device was unplugged: the port has closed itself; the window goes to the closed state
+// as if Close had been pressed and says why, once.
+void TFrmMain::ComPortLineLost(const QString& error) {
+    FEngine->ClearQueue();
+    StopCharging();
+    ShowPortClosed();
+    FLineLostShown = true;
+    FMessages.ShowMessage(error, kPortErrorCaption, TMessageIcon::Error);
+}
+
+void TFrmMain::StopCharging() {
+    tmBatteyCharging.stop();
+    FChargingLevel = 0;
+    ui->RzMeter_Battery->SetValue(0);
+}
+
+void TFrmMain::ShowPortClosed() {
+    for (QWidget* field :
+         {static_cast<QWidget*>(ui->cboCOMIndex), static_cast<QWidget*>(ui->txtBAUD),
+          static_cast<QWidget*>(ui->lblComPort), static_cast<QWidget*>(ui->lblBaudRate)}) {
+        field->setEnabled(true);
+    }
+    SetDeviceButtons(false);
+    ui->btn_Switch->setText(TranslateText(QStringLiteral("Open[&O]")));
+}
+
+void TFrmMain::SetSwitchColor(const QColor& color) {
+    SetTextColor(ui->btn_Switch, QPalette::ButtonText, color);
+}
+
+void TFrmMain::closeEvent(QCloseEvent* event) {
+    if (FComPort->IsOpen()) {
+        try {
+            FComPort->Close();
+        } catch (const std::exception&) {
+            // The window closes whatever the port says.
+        }
+        disconnect(FComPort.get(), &ICommPort::AfterClose, this, nullptr);
+    }
+    event->accept();
+}
+
+void TFrmMain::AddLog(const QString& line) {
+    GetDebugMemo().AddLine(line);
+    ui->mm_Recv->appendPlainText(line);
+}
+
+TfrmDebugMemo& TFrmMain::GetDebugMemo() {
+    if (!FDebugMemo) {
+        FDebugMemo = std::make_unique<TfrmDebugMemo>();
+    }
+    return *FDebugMemo;
+}
+
+void TFrmMain::btnShowMsgClick() {
+    GetDebugMemo().ShowAndRaise();
+}
+
+void TFrmMain::ShowProgress(int total, int count) {
+    ui->rgbBar->setMaximum(qMax(total, 1));
+    ui->rgbBar->setValue(count);
+}
+
+// The device-operation buttons can only be enabled while the port is open: a time-out or a
+// write to a closed port ends the busy state, and must not offer device operations then.
+void TFrmMain::SetDeviceButtons(bool enabled) {
+    const bool usable = enabled && FComPort->IsOpen();
+    for (QWidget* button : std::initializer_list<QWidget*>{
+             ui->btn_GeoDisable, ui->sbT01, ui->btnCenterNumberRead, ui->btnCenterNumberSet,
+             ui->btnGprsSet, ui->btnGprsRead, ui->btnVolumeSet, ui->btnVolumeRead,
+             ui->btnWorkModeRead, ui->btnWorkModeSet, ui->btn_SelfGeoSet, ui->btn_GeoRead,
+             ui->btnVipCfgRead, ui->btnVipCfgSet, ui->btnReadAll, ui->btnWriteAll, ui->btnDefault,
+             ui->btn_GeoEdit, ui->btn_GeoSetAll}) {
+        button->setEnabled(usable);
+    }
+}
+
+// Replies are applied to the controls by the parameter layer; until it is wired in, each reply
+// only advances the queue, so a batch never stalls.
+void TFrmMain::HandleReply(const QByteArray&) {
+    FEngine->NextCmd();
+}
+
+QString TFrmMain::TranslateText(const QString& text) {
+    return ::TranslateText(text);
+}

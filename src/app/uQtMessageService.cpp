@@ -1,0 +1,41 @@
+#include "uQtMessageService.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon BoxIcon(TMessageIcon icon) {
+    switch (icon) {
+    case TMessageIcon::Information:
+        return QMessageBox::Information;
+    case TMessageIcon::Warning:
+        return QMessageBox::Warning;
+    case TMessageIcon::Error:
+        break;
+    }
+    return QMessageBox::Critical;
+}
+
+std::optional<QString> Chosen(const QString& path) {
+    return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}
+
+} // namespace
+
+void TQtMessageService::ShowMessage(const QString& text, const QString& caption,
+                                    TMessageIcon icon) {
+    QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, FOwner);
+    box.exec();
+}
+
+std::optional<QString> TQtMessageService::GetSaveFileName(const QString& proposedName,
+                                                          const QString& filter) {
+    return Chosen(QFileDialog::getSaveFileName(FOwner, QString(), proposedName, filter, nullptr,
+                                               QFileDialog::DontConfirmOverwrite));
+}
+
+std::optional<QString> TQtMessageService::GetOpenFileName(const QString& folder,
+                                                          const QString& filter) {
+    return Chosen(QFileDialog::getOpenFileName(FOwner, QString(), folder, filter));
+}

@@ -1,0 +1,358 @@
+// The main window after start-up: files, captions, languages, key filters and the gesture
+// on "ID:".
+#include "WindowTestSupport.h"
+#include "uSegmentMeter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <functional>
+#include <initializer_list>
+#include <tuple>
+
+namespace {
+
+// The texts of the first start, in the order of their ids 000 to 099.
+const char* const kStartupTexts[] = {"ID",
+                                     "Name",
+                                     "Lat-Left Top",
+                                     "Long-Left Top",
+                                     "Lat-Right Bottom",
+                                     "Long-Right Bottom",
+                                     "COM Setting",
+                                     "COM Port",
+                                     "Baud Rate",
+                                     "Open[&O]",
+                                     "Debug Info",
+                                     "Basic information",
+                                     "ID:",
+                                     "Another Name:",
+                                     "GSM:",
+                                     "GPS:",
+                                     "Version:",
+                                     "Battery:",
+                                     "Main Settings",
+                                     "Authorization number",
+                                     "Geo-fence Setting",
+                                     "Advanced Operations",
+                                     "Other",
+                                     "SMS Primary number:",
+                                     "Low Battery:",
+                                     "Time difference:",
+                                     "Track by Calling:",
+                                     "Automatic answer the call:",
+                                     "Min",
+                                     "Read",
+                                     "Write",
+                                     "GPRS network parameters",
+                                     "IP address:",
+                                     "Port:",
+                                     "APN:",
+                                     "APN User:",
+                                     "APN Pass:",
+                                     "Data Uploading",
+                                     "Normal uploading",
+                                     "Keep alive",
+                                     "sec",
+                                     "Uploading when Moving",
+                                     "Fixed time point uploading",
+                                     "Mode",
+                                     "Interval:",
+                                     "Times:",
+                                     "Call 1",
+                                     "Call 2",
+                                     "Geofence Alarm",
+                                     "Self Geofence Alarm",
+                                     "SOS Alarm",
+                                     "Battery Alarm",
+                                     "Select All",
+                                     "Geo-fence",
+                                     "Read All Geo-fence",
+                                     "Edit",
+                                     "Disable",
+                                     "Write Selected Geo-fence",
+                                     "Geo-fence Name:",
+                                     "Left Top Longitude:",
+                                     "Left Top Latitude:",
+                                     "Right Bottom Longitude:",
+                                     "Right Bottom Latitude:",
+                                     "Save",
+                                     "Close",
+                                     "Google Map",
+                                     "Latitude",
+                                     "Longitude",
+                                     "Zoom",
+                                     "Load Google Map",
+                                     "Show All Geo-fence",
+                                     "Clear All Geo-fence",
+                                     "ASCII Commands:",
+                                     "Send",
+                                     "Clear",
+                                     "Read All [&A]",
+                                     "Write All [&W]",
+                                     "Factory Default [&D]",
+                                     "show tip message",
+                                     "Language:",
+                                     "Save[&S]",
+                                     "Load[&L]",
+                                     "Please open the com port!",
+                                     "Google Map not loading !",
+                                     "Message",
+                                     "time items",
+                                     "hour",
+                                     "minute",
+                                     "Add(&A)",
+                                     "Del(&D)",
+                                     "OK(&O)",
+                                     "Cancel(&C)",
+                                     "Tervo Assistant Ver",
+                                     "Please Input The Low Battery Value More than 10!",
+                                     "Center number is error.",
+                                     "Operation success !",
+                                     "Uploading all the time",
+                                     "Debug Memo",
+                                     "G-sensor parameter:",
+                                     "History data uploading automatical:"};
+static_assert(std::size(kStartupTexts) == 100);
+
+TEST_F(WindowTest, FirstStartInAnEmptyFolderWritesSettingsAndTheMasterFile) {
+    Start();
+
+    EXPECT_EQ(ReadAll(SettingsFilePath()), QByteArray("[config]\r\nlanguage=english\r\n\r\n"));
+    QByteArray master = "[language]\r\n";
+    for (int id = 0; id < 100; ++id) {
+        master += QString::asprintf("%.3d=%s\r\n", id, kStartupTexts[id]).toUtf8();
+    }
+    master += "\r\n";
+    EXPECT_EQ(ReadAll(Path("locale/english.lng")), master);
+
+    auto* languages = Find<QComboBox>("cbLanguage");
+    ASSERT_EQ(languages->count(), 1);
+    EXPECT_EQ(languages->currentText(), "english");
+    EXPECT_EQ(Window->windowTitle(), "Tervo Assistant Ver 4.4");
+    EXPECT_TRUE(Messages.Messages.isEmpty());
+
+    for (const char* name : kDeviceButtons) {
+        EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
+    }
+    for (const char* name : {"btn_Switch", "btnShowMsg", "btnSave", "btnLoad", "btnLoadMap",
+                             "btn_GeoShowAllFence", "btn_GeoClearAll", "btn_AdvOper_Send",
+                             "btn_AdvOper_Clear", "btn_AdvOper_CmdSave", "cbLanguage"}) {
+        EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+    }
+
+    auto* pages = Find<QTabWidget>("pgCtrl");
+    EXPECT_EQ(pages->currentWidget()->objectName(), "tsMain");
+    QStringList tabs;
+    for (int i = 0; i < pages->count(); ++i) {
+        tabs.append(pages->widget(i)->objectName() + (pages->isTabVisible(i) ? "" : " hidden"));
+    }
+    EXPECT_EQ(tabs, QStringList({"tsMain", "tsAuthorization", "tsGeo", "tsAdvOperation",
+                                 "tsOther hidden"}));
+    EXPECT_EQ(Window->minimumSize(), QSize(992, 596));
+    EXPECT_EQ(Window->maximumSize(), QSize(992, 596));
+}
+
+TEST_F(WindowTest, StartsWithTheLayoutTextsAndChoices) {
+    Start();
+    const std::pair<const char*, const char*> texts[] = {
+        {"lblSmsNo", "SMS Primary number:"},
+        {"lblVIP_1", "Call 1"},
+        {"lblVIP_3", "3:"},
+        {"btn_Switch", "Open[&O]"},
+        {"rgbCom", "COM Setting"},
+        {"txtBAUD", "9600"},
+        {"txtTimeDifferent", "-60"},
+        {"txtGSensorParam", "630"},
+        {"txtIPAddress", "123.123.123.123"},
+        {"txtPort", "8888"},
+        {"txtAPN", "CMNET"},
+        {"ed_MapLat", "22.917922"},
+        {"ed_MapLng", "125.156251"},
+        {"ed_MapZoom", "2"},
+        {"txtRadius", "300"},
+        {"lblVersion", "xxxxxxxx"},
+        {"cbVIP_23", "SOS Alarm"},
+        {"lbl_Main_000", "00:01"},
+        {"lbl_Main_005", "00:30"},
+        {"lbl_Main_125", "12:30"},
+        {"lbl_Main_235", "23:30"},
+        {"lblHistoryUploadAuto", "History data uploading automatical:"}};
+    for (const auto& [name, text] : texts) {
+        QWidget* control = Find<QWidget>(name);
+        QString shown;
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            shown = edit->text();
+        } else if (auto* label = qobject_cast<QLabel*>(control)) {
+            shown = label->text();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            shown = button->text();
+        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+            shown = group->title();
+        }
+        EXPECT_EQ(shown, text) << name;
+    }
+
+    auto* times = Find<QComboBox>("Cbox_UploadingTimes");
+    QStringList choices;
+    for (int i = 0; i < times->count(); ++i) {
+        choices.append(times->itemText(i));
+    }
+    EXPECT_EQ(choices, QStringList({"Uploading all the time", "5", "10", "15", "20"}));
+    EXPECT_EQ(times->currentIndex(), 0);
+    EXPECT_EQ(Find<QComboBox>("cboBatteryAlert")->currentText(), "20");
+    EXPECT_EQ(Find<QComboBox>("cbUpLoadMode")->currentText(), "SMS");
+    auto* keepAlive = Find<QSpinBox>("RzSpinEdit_KeepAlive");
+    EXPECT_EQ(keepAlive->value(), 300);
+    EXPECT_EQ(keepAlive->minimum(), 30);
+    EXPECT_EQ(keepAlive->maximum(), 7200);
+    EXPECT_EQ(Find<QLineEdit>("txtGeofenceName")->maxLength(), 20);
+
+    EXPECT_EQ(Window->findChildren<QLabel*>(QRegularExpression("^lbl_Main_\\d{3}$")).size(), 48);
+    for (QLabel* label : Window->findChildren<QLabel*>(QRegularExpression("^lbl_Main_"))) {
+        EXPECT_FALSE(label->isEnabled()) << label->objectName().toStdString();
+    }
+    const auto alarms = Window->findChildren<QCheckBox*>(QRegularExpression("^cbVIP_[1-5][1-4]$"));
+    EXPECT_EQ(alarms.size(), 20);
+    for (QCheckBox* alarm : alarms) {
+        EXPECT_TRUE(alarm->isChecked()) << alarm->objectName().toStdString();
+    }
+    EXPECT_TRUE(Find<QWidget>("pnlGeoEdit")->isHidden());
+    EXPECT_TRUE(Find<QWidget>("gbVol")->isHidden());
+    EXPECT_TRUE(Find<QWidget>("gbFenceCircle")->isHidden());
+    EXPECT_EQ(Find<TSegmentMeter>("RzMeter_Battery")->Maximum(), 100);
+    EXPECT_EQ(Find<TSegmentMeter>("RzMeter_Volume")->Maximum(), 6);
+}
+
+TEST_F(WindowTest, AnEmptyLanguageSettingIsRewrittenKeepingTheRestOfTheFile) {
+    WriteAll(SettingsFilePath(), "[config]\r\nlanguage=\r\n\r\n[window]\r\nleft=10\r\n\r\n");
+    Start();
+    EXPECT_EQ(ReadAll(SettingsFilePath()),
+              QByteArray("[config]\r\nlanguage=english\r\n\r\n[window]\r\nleft=10\r\n\r\n"));
+}
+
+TEST_F(WindowTest, ASecondLanguageTranslatesCaptionsAndAChangeOnlyLaterTexts) {
+    WriteAll(Path("locale/suomi.lng"),
+             "[language]\r\n010=Vianetsinta\r\n092=Tervo Avustaja\r\n100=Sulje[&O]\r\n");
+    WriteAll(Path("locale/english.lng"), "[language]\r\n");
+    // The configured name finds its file whatever the letter case.
+    WriteAll(SettingsFilePath(), "[config]\r\nlanguage=SUOMI\r\n");
+    Start();
+
+    auto* languages = Find<QComboBox>("cbLanguage");
+    QStringList names;
+    for (int i = 0; i < languages->count(); ++i) {
+        names.append(languages->itemText(i));
+    }
+    names.sort();
+    EXPECT_EQ(names, QStringList({"english", "suomi"}));
+    EXPECT_EQ(languages->currentText(), "suomi");
+    EXPECT_EQ(Find<QPushButton>("btnShowMsg")->text(), "Vianetsinta");
+    EXPECT_EQ(Window->windowTitle(), "Tervo Avustaja 4.4");
+
+    // A text first looked up now takes the language loaded at this moment.
+    auto* portSwitch = Find<QPushButton>("btn_Switch");
+    portSwitch->click();
+    EXPECT_EQ(portSwitch->text(), "Sulje[&O]");
+    portSwitch->click();
+
+    languages->setCurrentIndex(languages->findText("english"));
+    Q_EMIT languages->activated(languages->currentIndex());
+    EXPECT_TRUE(ReadAll(SettingsFilePath()).contains("language=english\r\n"));
+    EXPECT_EQ(Find<QPushButton>("btnShowMsg")->text(), "Vianetsinta");
+    portSwitch->click();
+    EXPECT_EQ(portSwitch->text(), "Close[&O]");
+}
+
+TEST_F(WindowTest, KeyFiltersLetThroughOnlyTheirCharacters) {
+    Start();
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"cboBatteryAlert", "a.-+12", "12"},
+        {"ed_MapLat", "22.9a-", "229"},
+        {"ed_MapZoom", "1x2", "12"},
+        {"txtCenterNumber", "+86a-13", "+8613"},
+        {"edtVIP_3", "+1 x", "+1"},
+        {"txtPort", "-8+a0", "-80"},
+        {"txtTimeDifferent", "-60.5", "-605"},
+        {"txtRadius", "3-0", "3-0"},
+        {"txtGeofenceLTLatitude", "+-.1a,", "+-.1"},
+        {"txtGeofenceName", "Ab 1-_!.", "Ab 1-_"},
+        {"txtAlias", "Car_7 #", "Car_7 "},
+    };
+    for (const auto& [name, typed, kept] : cases) {
+        QWidget* control = Find<QWidget>(name);
+        auto* edit = qobject_cast<QLineEdit*>(control);
+        if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            edit = combo->lineEdit();
+        }
+        ASSERT_NE(edit, nullptr) << name;
+        edit->clear();
+        QTest::keyClicks(edit, typed);
+        EXPECT_EQ(edit->text(), kept) << name;
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        EXPECT_EQ(edit->text(), QString(kept).chopped(1)) << name << " backspace";
+    }
+}
+
+TEST_F(WindowTest, TheIdGestureShowsAndHidesTheTechnicianControls) {
+    Start();
+    auto* id = Find<QLabel>("lblID");
+    auto* pages = Find<QTabWidget>("pgCtrl");
+    const auto shown = [&] {
+        const bool button = !Find<QWidget>("btnShowMsg")->isHidden();
+        const bool gprs = !Find<QWidget>("gbGPRS")->isHidden();
+        const bool tab = pages->isTabVisible(pages->indexOf(Find<QWidget>("tsAdvOperation")));
+        EXPECT_EQ(button, gprs);
+        EXPECT_EQ(button, tab);
+        return button && gprs && tab;
+    };
+    EXPECT_TRUE(shown());
+
+    // QTest sends a double-click without its release; the release keeps the button state true.
+    const auto doubleClick = [&](Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseDClick(id, button, modifiers);
+        QTest::mouseRelease(id, button, modifiers);
+    };
+    const std::function<void()> hiding[] = {
+        [&] { QTest::mouseClick(id, Qt::LeftButton); },
+        [&] { QTest::mouseClick(id, Qt::RightButton); },
+        [&] { doubleClick(Qt::LeftButton, Qt::NoModifier); },
+        [&] { doubleClick(Qt::RightButton, Qt::ShiftModifier); },
+        [&] { doubleClick(Qt::RightButton, Qt::ControlModifier); },
+    };
+    for (const auto& press : hiding) {
+        doubleClick(Qt::RightButton, Qt::NoModifier);
+        EXPECT_TRUE(shown());
+        press();
+        EXPECT_FALSE(shown());
+    }
+}
+
+TEST_F(WindowTest, LogLinesReachBothTranscripts) {
+    Start();
+    Window->AddLog("one line");
+    EXPECT_EQ(Find<QPlainTextEdit>("mm_Recv")->toPlainText(), "one line");
+    QWidget* memo = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == "frmDebugMemo") {
+            memo = top;
+        }
+    }
+    ASSERT_NE(memo, nullptr);
+    EXPECT_EQ(memo->windowTitle(), "Debug Memo");
+    EXPECT_TRUE(memo->isHidden());
+    EXPECT_EQ(memo->findChild<QPlainTextEdit*>("mmDebug")->toPlainText(), "one line");
+    Find<QPushButton>("btnShowMsg")->click();
+    EXPECT_TRUE(memo->isVisible());
+}
+
+} // namespace
