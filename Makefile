@@ -34,10 +34,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# The assistant with the built-in simulated device, its port already in the port field.
 run: build
-	@echo "Starting the simulated Tervo device (tervo-devsim); its pseudo-terminal path follows."
-	@echo "Open that path in a terminal program or the assistant; stop with Ctrl+C."
-	$(BUILD_DIR)/tools/tervo-devsim
+	$(BUILD_DIR)/src/app/tervo-assistant --demo
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
