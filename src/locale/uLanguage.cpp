@@ -14,11 +14,19 @@ namespace {
 
 const QString kSection = QStringLiteral("language");
 
+// A source text with its id, remembering the translation it resolved to while the same
+// translations stay loaded: the lookups of the many repeated texts then cost one search.
+struct TSourceEntry : TLangEntry {
+    const TLangEntry* Translation = nullptr;
+    std::uint64_t Loaded = 0; // the value of TLanguageState::Loads when Translation was found
+};
+
 // The module state, created before the main window and released at program end.
 struct TLanguageState {
-    TStringHashTrie<TLangEntry> SourceTexts{true, true, kOwnRecords};
+    TStringHashTrie<TSourceEntry> SourceTexts{true, true, kOwnRecords};
     TStringHashTrie<TLangEntry> Translations{true, true, kOwnRecords};
     QString CurrentLanguage;
+    std::uint64_t Loads = 1; // changes whenever the translations are replaced
 };
 
 TLanguageState& State() {
@@ -55,14 +63,19 @@ QString TranslateText(const QString& source) {
     TLanguageState& state = State();
     TSourceKey buffer;
     const QByteArrayView key = SourceKey(source, buffer);
-    const TLangEntry* entry = state.SourceTexts.Lookup(key);
+    TSourceEntry* entry = state.SourceTexts.Lookup(key);
     if (!entry) {
-        auto added = std::make_unique<TLangEntry>(
-            TLangEntry{static_cast<std::int32_t>(state.SourceTexts.Count()), source});
+        auto added = std::make_unique<TSourceEntry>();
+        added->Id = static_cast<std::int32_t>(state.SourceTexts.Count());
+        added->Text = source;
         state.SourceTexts.Add(key, added.get());
         entry = added.release();
     }
-    const TLangEntry* translation = state.Translations.LookupById(entry->Id);
+    if (entry->Loaded != state.Loads) {
+        entry->Translation = state.Translations.LookupById(entry->Id);
+        entry->Loaded = state.Loads;
+    }
+    const TLangEntry* translation = entry->Translation;
     return translation && !translation->Text.isEmpty() ? translation->Text : source;
 }
 
@@ -73,6 +86,7 @@ void LoadLanguage(const QString& name) {
     }
     state.CurrentLanguage = name;
     state.Translations.Clear();
+    ++state.Loads;
     TIniDocument document;
     document.LoadFromFile(LanguageFilePath(name));
     for (const auto& [key, value] : document.SectionPairs(kSection)) {
@@ -127,5 +141,6 @@ void ResetLanguageState() {
     TLanguageState& state = State();
     state.SourceTexts.Clear();
     state.Translations.Clear();
+    ++state.Loads;
     state.CurrentLanguage.clear();
 }
