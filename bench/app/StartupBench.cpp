@@ -1,0 +1,69 @@
+// Start-up of the main window, offscreen: construction with the whole start-up sequence up to
+// the window shown, and the memory resident afterwards, before any map is loaded.
+#include "uAppPaths.h"
+#include "uFrmMain.h"
+#include "uLanguage.h"
+#include "uMessageService.h"
+#include "uQtSerialPort.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+class TSilentMessages : public IMessageService {
+public:
+    void ShowMessage(const QString&, const QString&, TMessageIcon) override {}
+    std::optional<QString> GetSaveFileName(const QString&, const QString&) override { return {}; }
+    std::optional<QString> GetOpenFileName(const QString&, const QString&) override { return {}; }
+};
+
+double ResidentMegabytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    const double pages = fields.size() > 1 ? fields[1].toDouble() : 0;
+    return pages * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Each start finds the folder as the previous run left it, as a second program start does.
+void BM_StartupToWindowShown(benchmark::State& state) {
+    QTemporaryDir folder;
+    SetAppDirOverride(folder.path());
+    TSilentMessages messages;
+    for (auto _ : state) {
+        ResetLanguageState();
+        auto window = std::make_unique<TFrmMain>(messages, TQtSerialPort::Factory());
+        window->show();
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(window.get());
+        state.PauseTiming();
+        state.counters["resident_MB"] = ResidentMegabytes();
+        window.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    SetAppDirOverride(QString());
+}
+BENCHMARK(BM_StartupToWindowShown)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
