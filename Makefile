@@ -11,7 +11,7 @@ PACKAGES := qt6-base-dev qt6-serialport-dev qt6-webengine-dev qt6-webchannel-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench format clean
+.PHONY: all deps configure build run test bench screenshot format clean
 
 all: build
 
@@ -43,6 +43,11 @@ test: build
 
 bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
+
+# The picture of the window in the README, rendered offscreen against the simulated device.
+screenshot: build
+	cmake --build $(BUILD_DIR) --target tervo-screenshot -j $(JOBS)
+	$(BUILD_DIR)/tools/screenshot/tervo-screenshot docs/tervo-assistant.png
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
