@@ -59,9 +59,9 @@ TFrmMain::TFrmMain(IMessageService& messages, const TCommPortFactory& portFactor
         *FEngine, ui->edt_Send, ui->mm_Recv,
         TRawConsole::TDialogs{
             [this](const QString& text, const QString& caption) {
-                // A write that failed because the line vanished under it: the loss has been
-                // reported already, once.
-                if (!(FLineLostShown && caption == kPortErrorCaption)) {
+                // A write that failed because the line vanished under it: the loss has just
+                // been reported, once.
+                if (!(FLineJustLost && caption == kPortErrorCaption)) {
                     FMessages.ShowMessage(text, caption, TMessageIcon::Error);
                 }
             },
@@ -219,7 +219,6 @@ void TFrmMain::FormCreate() {
     // Numbers are formatted and parsed with "." by the program's own code; the system
     // locale is left alone.
     ResetTimeLabels(false);
-    FChargingLevel = 0;
     FillLanguageSelector();
     SetDeviceButtons(false);
     const QString language = ConfiguredLanguage();
@@ -240,7 +239,6 @@ void TFrmMain::FormCreate() {
     ui->pgCtrl->setCurrentWidget(ui->tsMain);
     ui->RzMeter_Battery->SetValue(0);
     ui->RzMeter_LED->SetText(QStringLiteral("0000000000"));
-    SelectFirstPort();
     ui->RzMeter_GSM->SetValue(0);
     ui->RzMeter_GPS->SetValue(0);
     ui->RzMeter_Volume->SetValue(0);
@@ -531,7 +529,6 @@ void TFrmMain::cbLanguageChange() {
 }
 
 void TFrmMain::btn_SwitchClick() {
-    FLineLostShown = false;
     FEngine->ClearQueue();
     StopCharging();
     try {
@@ -572,8 +569,11 @@ void TFrmMain::ComPortLineLost(const QString& error) {
     FEngine->ClearQueue();
     StopCharging();
     ShowPortClosed();
-    FLineLostShown = true;
     FMessages.ShowMessage(error, kPortErrorCaption, TMessageIcon::Error);
+    // The loss is usually noticed inside a write, which fails right after this returns.
+    // Set after the message box, whose own event loop would run the reset too early.
+    FLineJustLost = true;
+    QTimer::singleShot(0, this, [this] { FLineJustLost = false; });
 }
 
 void TFrmMain::StopCharging() {

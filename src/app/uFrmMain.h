@@ -150,7 +150,7 @@ private:
         QStringLiteral(" -_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), this);
 
     QTimer tmBatteyCharging;
-    int FChargingLevel = 0;      // step of the charging animation on the battery meter
-    bool FLineLostShown = false; // the lost line was reported; later write errors of it are not
-    QStringList FStartupErrors;  // file errors of start-up, shown once it has finished
+    int FChargingLevel = 0;     // step of the charging animation on the battery meter
+    bool FLineJustLost = false; // the write failing with the lost line reports nothing more
+    QStringList FStartupErrors; // file errors of start-up, shown once it has finished
 };

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -301,6 +302,15 @@ TEST_F(WindowTest, KeyFiltersLetThroughOnlyTheirCharacters) {
         QTest::keyClick(edit, Qt::Key_Backspace);
         EXPECT_EQ(edit->text(), QString(kept).chopped(1)) << name << " backspace";
     }
+}
+
+TEST_F(WindowTest, PastedTextIsNotFiltered) {
+    Start();
+    auto* port = Find<QLineEdit>("txtPort");
+    port->clear();
+    QApplication::clipboard()->setText("80a");
+    QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(port->text(), "80a");
 }
 
 TEST_F(WindowTest, TheIdGestureShowsAndHidesTheTechnicianControls) {
