@@ -605,6 +605,10 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
         }
         disconnect(FComPort.get(), &ICommPort::AfterClose, this, nullptr);
     }
+    // The program ends with its main window, also while the debug log window is open.
+    if (FDebugMemo) {
+        FDebugMemo->close();
+    }
     event->accept();
 }
 

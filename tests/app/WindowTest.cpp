@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -347,7 +348,7 @@ TEST_F(WindowTest, TheIdGestureShowsAndHidesTheTechnicianControls) {
     }
 }
 
-TEST_F(WindowTest, LogLinesReachBothTranscripts) {
+TEST_F(WindowTest, LogLinesReachBothTranscriptsAndTheLogWindowClosesWithTheWindow) {
     Start();
     Window->AddLog("one line");
     EXPECT_EQ(Find<QPlainTextEdit>("mm_Recv")->toPlainText(), "one line");
@@ -363,6 +364,11 @@ TEST_F(WindowTest, LogLinesReachBothTranscripts) {
     EXPECT_EQ(memo->findChild<QPlainTextEdit*>("mmDebug")->toPlainText(), "one line");
     Find<QPushButton>("btnShowMsg")->click();
     EXPECT_TRUE(memo->isVisible());
+
+    // Closing the main window ends the program, so the log window goes with it.
+    QCloseEvent close;
+    QApplication::sendEvent(Window.get(), &close);
+    EXPECT_FALSE(memo->isVisible());
 }
 
 } // namespace
