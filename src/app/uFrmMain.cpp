@@ -12,7 +12,6 @@
 #include "ui_uFrmMain.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -219,7 +218,7 @@ void TFrmMain::FormCreate() {
     // Numbers are formatted and parsed with "." by the program's own code; the system
     // locale is left alone.
     ResetTimeLabels(false);
-    FillLanguageSelector();
+    ui->cbLanguage->addItems(LanguageNames());
     SetDeviceButtons(false);
     const QString language = ConfiguredLanguage();
     LoadLanguage(ListedLanguage(language));
@@ -254,16 +253,6 @@ void TFrmMain::FormCreate() {
         FMessages.ShowMessage(error, TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
     }
     FStartupErrors.clear();
-}
-
-// Plain *.lng files of the locale folder, in the order the directory lists them.
-void TFrmMain::FillLanguageSelector() {
-    const QDir folder(LocaleDir());
-    const QFileInfoList files =
-        folder.entryInfoList({QStringLiteral("*.lng")}, QDir::Files, QDir::Unsorted);
-    for (const QFileInfo& file : files) {
-        ui->cbLanguage->addItem(file.completeBaseName());
-    }
 }
 
 // The language of the settings file; "english" when none is set, which is then stored at once.

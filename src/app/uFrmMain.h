@@ -108,7 +108,6 @@ private:
     void CreateAlarmBoxes();
     void ConnectHandlers();
     void FormCreate();
-    void FillLanguageSelector();
     QString ConfiguredLanguage();
     QString ListedLanguage(const QString& language) const;
     void InitGeoFenceList();
