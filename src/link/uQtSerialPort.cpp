@@ -3,8 +3,13 @@
 #include "uLinkError.h"
 
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QThread>
 #include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
 
 namespace {
 
@@ -76,10 +81,16 @@ void TQtSerialPort::Open() {
     FPort.setDataTerminalReady(true);
     FPort.setRequestToSend(true);
     FPort.clearError();
+    FLostError.clear();
+#ifdef Q_OS_UNIX
+    FHangUpWatch = std::make_unique<QSocketNotifier>(FPort.handle(), QSocketNotifier::Read);
+    connect(FHangUpWatch.get(), &QSocketNotifier::activated, this, &TQtSerialPort::CheckHangUp);
+#endif
     Q_EMIT AfterOpen();
 }
 
 void TQtSerialPort::Close() {
+    FHangUpWatch.reset();
     if (FPort.isOpen()) {
         FPort.close();
     }
@@ -89,19 +100,26 @@ void TQtSerialPort::Close() {
 void TQtSerialPort::Write(const QByteArray& bytes) {
     // Written straight through: waiting on the port's own event handling here would
     // deliver receive notifications inside a write.
+    if (!FPort.isOpen()) {
+        throw TLinkError(FLostError.isEmpty() ? QStringLiteral("The port is closed") : FLostError);
+    }
     const int timeoutMs = 1000 + 100 * static_cast<int>(bytes.size());
     if (FPort.write(bytes) != bytes.size()) {
         throw TLinkError(QStringLiteral("Write error: %1").arg(FPort.errorString()));
     }
     QElapsedTimer clock;
     clock.start();
-    while (FPort.bytesToWrite() > 0) {
+    while (FPort.isOpen() && FPort.bytesToWrite() > 0) {
         if (!FPort.flush() && FPort.bytesToWrite() > 0) {
-            if (!FPort.isOpen() || clock.elapsed() > timeoutMs) {
+            if (clock.elapsed() > timeoutMs) {
                 throw TLinkError(QStringLiteral("Write time-out after %1 ms").arg(timeoutMs));
             }
             QThread::msleep(1);
         }
+    }
+    if (!FPort.isOpen()) {
+        // The line died under the write.
+        throw TLinkError(FLostError.isEmpty() ? QStringLiteral("The port is closed") : FLostError);
     }
 }
 
@@ -110,12 +128,25 @@ QByteArray TQtSerialPort::Read(qint64 count) {
 }
 
 void TQtSerialPort::OnError(QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::ResourceError || !FPort.isOpen()) {
-        return;
+    if (error == QSerialPort::ResourceError && FPort.isOpen()) {
+        const QString text = FPort.errorString();
+        FPort.clearError();
+        LoseLine(text);
     }
-    // The device went away: close first, so nothing more is written to the dead line.
-    const QString text = FPort.errorString();
-    FPort.clearError();
+}
+
+void TQtSerialPort::CheckHangUp() {
+#ifdef Q_OS_UNIX
+    pollfd line{static_cast<int>(FPort.handle()), POLLIN, 0};
+    if (::poll(&line, 1, 0) == 1 && (line.revents & POLLHUP) != 0) {
+        LoseLine(QStringLiteral("The device closed the line"));
+    }
+#endif
+}
+
+void TQtSerialPort::LoseLine(const QString& error) {
+    // Close first, so nothing more is written to the dead line.
+    FLostError = error;
     Close();
-    Q_EMIT LineLost(text);
+    Q_EMIT LineLost(error);
 }

@@ -3,6 +3,9 @@
 #include "uCommPort.h"
 
 #include <QSerialPort>
+#include <memory>
+
+class QSocketNotifier;
 
 // The serial line on QSerialPort. Receive notifications arrive on the event thread
 // through readyRead.
@@ -28,8 +31,14 @@ public:
 
 private:
     void OnError(QSerialPort::SerialPortError error);
+    void CheckHangUp();
+    void LoseLine(const QString& error);
 
     QSerialPort FPort;
+    // QSerialPort takes the end of a pseudo-terminal (its peer closed) for an empty read
+    // and keeps polling; this watch turns the hang-up into a lost line.
+    std::unique_ptr<QSocketNotifier> FHangUpWatch;
+    QString FLostError;
     QString FName;
     int FBaud = 9600;
 };

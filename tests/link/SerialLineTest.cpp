@@ -137,6 +137,23 @@ TEST_F(SerialLineTest, AHangUpClosesThePortAndReportsItOnce) {
     EXPECT_EQ(Host.Replies.size(), 2);
 }
 
+TEST_F(SerialLineTest, AHangUpIsNoticedWithoutWritingAgain) {
+    TSimOptions options;
+    options.hangupAfter = 1;
+    StartDevice(options);
+    QSignalSpy lost(&Port, &ICommPort::LineLost);
+    Engine.SendCmd(3, 0, QString(), 0);
+    ASSERT_TRUE(lost.wait(5000));
+    EXPECT_EQ(Host.Replies.size(), 1);
+    EXPECT_FALSE(Port.IsOpen());
+    try {
+        Port.Write("x");
+        FAIL() << "wrote to a dead line";
+    } catch (const TLinkError& error) {
+        EXPECT_EQ(error.Text(), lost.first().first().toString());
+    }
+}
+
 TEST(SerialPort, OpenFailuresCarryTheReasonAndErrorCode) {
     TQtSerialPort port;
     port.SetPortName(QStringLiteral("/dev/tervo-no-such-port"));
