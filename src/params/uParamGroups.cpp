@@ -1,0 +1,313 @@
+#include "uParamGroups.h"
+
+#include "uExchangeEngine.h"
+#include "uLanguage.h"
+#include "uMessageService.h"
+#include "uNumbers.h"
+#include "uParamControls.h"
+#include "uReplyHandler.h"
+#include "uUploadSchedule.h"
+#include "ui_uFrmMain.h"
+
+#include <QGuiApplication>
+#include <algorithm>
+
+namespace {
+
+constexpr std::uint8_t kRead = 0;
+constexpr std::uint8_t kWrite = 1;
+constexpr std::uint8_t kLetterP = 0;
+constexpr std::uint8_t kLetterT = 1;
+constexpr int kStatus = 1; // T01 status report, P01 firmware version
+constexpr int kMaxVolume = 6;
+constexpr int kMinBatteryAlert = 10;
+
+QString Trimmed(const QLineEdit* edit) {
+    return edit->text().trimmed();
+}
+
+} // namespace
+
+TParamGroups::TParamGroups(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages,
+                           TReplyHandler& replies, TUploadSchedule& schedule)
+    : FUi(ui), FEngine(engine), FMessages(messages), FReplies(replies), FSchedule(schedule) {}
+
+bool TParamGroups::IsPhoneNumber(const QString& text) {
+    const QStringView digits =
+        text.startsWith(QLatin1Char('+')) ? QStringView(text).mid(1) : QStringView(text);
+    return std::all_of(digits.begin(), digits.end(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+void TParamGroups::Read(std::initializer_list<int> numbers) {
+    for (const int number : numbers) {
+        FEngine.AddCmd(number, kRead, QString(), kLetterP);
+    }
+}
+
+void TParamGroups::Write(int number, const QString& args) {
+    FEngine.AddCmd(number, kWrite, args, kLetterP);
+}
+
+void TParamGroups::WriteSwitch(int number, bool on) {
+    Write(number, on ? QStringLiteral(",1") : QStringLiteral(",0"));
+}
+
+void TParamGroups::sbT01Click() {
+    FEngine.ClearQueue();
+    FEngine.AddCmd(kStatus, kRead, QString(), kLetterP);
+    FEngine.AddCmd(kStatus, kRead, QString(), kLetterT);
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnCenterNumberReadClick() {
+    FEngine.ClearQueue();
+    Read({3, 17, 10, 12, 6, 25, 31, 34});
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnCenterNumberSetClick() {
+    FEngine.ClearQueue();
+    if (!EnqueueCenterNumberAndAlias() || !CheckBatteryAlert()) {
+        return;
+    }
+    EnqueueBatteryTimeAndCalls();
+    EnqueueGSensorAndHistory();
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnGprsReadClick() {
+    FEngine.ClearQueue();
+    Read({5});
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnGprsSetClick() {
+    FEngine.ClearQueue();
+    EnqueueGprs();
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnWorkModeReadClick() {
+    FEngine.ClearQueue();
+    Read({7, 4, 21, 18});
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnWorkModeSetClick() {
+    FEngine.ClearQueue();
+    const auto counts = ReadUploadCounts();
+    if (!counts) {
+        return;
+    }
+    EnqueueUploading(*counts);
+    EnqueueKeepAlive();
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnVipCfgReadClick() {
+    FEngine.ClearQueue();
+    EnqueueVipReads();
+    FEngine.StartSend(true);
+}
+
+// Does not clear the queue first: the commands are added to whatever it holds.
+void TParamGroups::btnVipCfgSetClick() {
+    EnqueueVipWrites();
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::CBox_CheckAllClick() {
+    const bool all = FUi.CBox_CheckAll->isChecked();
+    for (const auto& row : AlarmGrid(FUi)) {
+        for (QCheckBox* box : row) {
+            box->setChecked(all);
+        }
+    }
+}
+
+void TParamGroups::btnVolumeReadClick() {
+    FEngine.ClearQueue();
+    Read({14});
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnVolumeSetClick() {
+    FEngine.ClearQueue();
+    Write(14, QStringLiteral(",%1").arg(FReplies.VolumeLevel()));
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnVolumeAddClick() {
+    ChangeVolume(1);
+}
+
+void TParamGroups::btnVolumeDecClick() {
+    ChangeVolume(-1);
+}
+
+void TParamGroups::ChangeVolume(int step) {
+    FReplies.SetVolumeLevel(std::clamp(FReplies.VolumeLevel() + step, 0, kMaxVolume));
+}
+
+// Sent at once, beside the queue: the busy state and the progress bar stay as they are.
+void TParamGroups::btn_SelfGeoSetClick() {
+    if (const auto radius = TextToInt(Trimmed(FUi.txtRadius))) {
+        FEngine.SendCmd(9, kWrite, QStringLiteral(",%1").arg(*radius), kLetterP);
+    }
+}
+
+void TParamGroups::btnReadAllClick() {
+    FEngine.ClearQueue();
+    FEngine.AddCmd(kStatus, kRead, QString(), kLetterT);
+    Read({kStatus, 3, 17, 10, 12, 6, 25, 5, 7, 4, 21, 14, 18});
+    EnqueueVipReads();
+    Read({31, 34});
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnWriteAllClick() {
+    FEngine.ClearQueue();
+    if (!EnqueueCenterNumberAndAlias() || !CheckBatteryAlert()) {
+        return;
+    }
+    EnqueueBatteryTimeAndCalls();
+    EnqueueGprs();
+    const auto counts = ReadUploadCounts();
+    if (!counts) {
+        // An aborted write leaves nothing behind for a later operation to send.
+        FEngine.ClearQueue();
+        return;
+    }
+    EnqueueUploading(*counts);
+    EnqueueVipWrites();
+    EnqueueKeepAlive();
+    EnqueueGSensorAndHistory();
+    FEngine.StartSend(true);
+}
+
+void TParamGroups::btnDefaultClick() {
+    FEngine.ClearQueue();
+    Write(20, QString());
+    FEngine.StartSend(true);
+}
+
+bool TParamGroups::EnqueueCenterNumberAndAlias() {
+    const QString number = Trimmed(FUi.txtCenterNumber);
+    if (!IsPhoneNumber(number)) {
+        FMessages.ShowMessage(TranslateText(QStringLiteral("Center number is error.")),
+                              QGuiApplication::applicationDisplayName(), TMessageIcon::Information);
+        FEngine.ClearQueue();
+        return false;
+    }
+    Write(3, QLatin1Char(',') + number);
+    Write(17, QLatin1Char(',') + Trimmed(FUi.txtAlias));
+    return true;
+}
+
+bool TParamGroups::CheckBatteryAlert() {
+    if (IntOr(FUi.cboBatteryAlert->currentText(), 0) >= kMinBatteryAlert) {
+        return true;
+    }
+    FMessages.ShowMessage(
+        TranslateText(QStringLiteral("Please Input The Low Battery Value More than 10!")),
+        TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+    FEngine.ClearQueue();
+    return false;
+}
+
+void TParamGroups::EnqueueBatteryTimeAndCalls() {
+    Write(10, QLatin1Char(',') + FUi.cboBatteryAlert->currentText().trimmed());
+    Write(12, QLatin1Char(',') + Trimmed(FUi.txtTimeDifferent));
+    WriteSwitch(6, FUi.CBox_Main_01->isChecked());
+    WriteSwitch(25, FUi.CBox_Main_02->isChecked());
+}
+
+void TParamGroups::EnqueueGprs() {
+    QString args;
+    for (const QLineEdit* edit :
+         {FUi.txtIPAddress, FUi.txtPort, FUi.txtAPN, FUi.txtAPNUsername, FUi.txtAPNPassword}) {
+        args += QLatin1Char(',') + Trimmed(edit);
+    }
+    Write(5, args);
+}
+
+void TParamGroups::EnqueueGSensorAndHistory() {
+    Write(31, QLatin1Char(',') + Trimmed(FUi.txtGSensorParam));
+    WriteSwitch(34, FUi.CBox_Main_03->isChecked());
+}
+
+// The first entry of the times list means "all the time", sent as 0.
+std::optional<TParamGroups::TUploadCounts> TParamGroups::ReadUploadCounts() const {
+    const QComboBox& times = *FUi.Cbox_UploadingTimes;
+    const bool allTheTime = times.count() > 0 && times.currentText() == times.itemText(0);
+    const int count = allTheTime ? 0 : IntOr(times.currentText().trimmed(), -1);
+    const auto interval = TextToInt(FUi.CBox_UploadingInterval->currentText().trimmed());
+    if (!interval || count < 0) {
+        return std::nullopt;
+    }
+    return TUploadCounts{*interval, count};
+}
+
+void TParamGroups::EnqueueUploading(const TUploadCounts& counts) {
+    Write(4, QStringLiteral(",%1,%2,%3")
+                 .arg(counts.Interval)
+                 .arg(counts.Times)
+                 .arg(FUi.cbUpLoadMode->currentIndex()));
+    const int mode = FSchedule.SelectedMode();
+    Write(7, QStringLiteral(",%1").arg(mode));
+    if (mode == 2) {
+        const TRcdCheckWorkingTime points = FSchedule.CollectTimePoints();
+        if (points.Count > 0) {
+            Write(21, QStringLiteral(",%1").arg(points.Count) + points.Args);
+        }
+    }
+}
+
+void TParamGroups::EnqueueKeepAlive() {
+    Write(18, FUi.RCox_KeepAlive->isChecked()
+                  ? QLatin1Char(',') + QString::number(FUi.RzSpinEdit_KeepAlive->value())
+                  : QStringLiteral(",0"));
+}
+
+void TParamGroups::EnqueueVipReads() {
+    for (int k = 1; k <= kVipRows; ++k) {
+        FEngine.AddCmd(11, kRead, QStringLiteral(",%1").arg(k), kLetterP);
+        FEngine.AddCmd(22, kRead, QStringLiteral(",%1").arg(k), kLetterP);
+    }
+}
+
+void TParamGroups::EnqueueVipWrites() {
+    for (const QLineEdit* edit : VipEdits(FUi)) {
+        EnqueueVipNumber(*edit);
+    }
+    for (int k = 1; k <= kVipRows; ++k) {
+        EnqueueVipAlarms(k);
+    }
+}
+
+void TParamGroups::EnqueueVipNumber(const QLineEdit& edit) {
+    const auto k = TextToInt(edit.objectName().right(1));
+    if (!k) {
+        return;
+    }
+    const QString number = Trimmed(&edit);
+    if (!IsPhoneNumber(number)) {
+        FMessages.ShowMessage(TranslateText(QString::asprintf("VIP number %d is error.", *k)),
+                              QGuiApplication::applicationDisplayName(), TMessageIcon::Information);
+        return;
+    }
+    Write(11, QStringLiteral(",%1,").arg(*k) + (number.isEmpty() ? QStringLiteral("0") : number));
+}
+
+void TParamGroups::EnqueueVipAlarms(int k) {
+    if (k < 1 || k > kVipRows) {
+        return;
+    }
+    QString args = QStringLiteral(",%1").arg(k);
+    const TAlarmGrid grid = AlarmGrid(FUi);
+    for (const QCheckBox* box : grid[k - 1]) {
+        args += box->isChecked() ? QStringLiteral(",1") : QStringLiteral(",0");
+    }
+    Write(22, args);
+}

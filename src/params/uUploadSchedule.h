@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+namespace Ui {
+class TFrmMain;
+}
+class QLabel;
+
+// The fixed upload time points as parameter 21 carries them: the argument text (",m1,m2,...")
+// and how many there are.
+struct TRcdCheckWorkingTime {
+    QString Args;
+    int Count = 0;
+};
+
+// The "Data Uploading" box: the three modes, the interval choices of each channel, the
+// keep-alive panel and the grid of 48 half-hour labels whose colours are the chosen time
+// points. Also keeps the last keep-alive and time-point replies, which a mode change shows
+// again.
+class TUploadSchedule : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kTimeLabels = 48;
+    static constexpr int kKeepAliveOff = 300; // spin edit value while keep-alive is off
+
+    // Finds the grid labels (made by the window in code) and takes their clicks.
+    explicit TUploadSchedule(Ui::TFrmMain& ui, QObject* parent = nullptr);
+
+    void RBtn_Main_01Click();
+    void RBtn_Main_02Click();
+    void RBtn_Main_03Click();
+    void cbUpLoadModeClick() { RefreshUploadOptions(); }
+    void lbl_Main_XX_Click(QLabel& label);
+
+    void ResetTimeLabels(bool enabled);
+    void ClearTimeLabels();
+    void MarkTimeLabel(const QString& name);
+    void RefreshUploadOptions();
+    TRcdCheckWorkingTime CollectTimePoints() const;
+
+    // The mode as the device numbers it: 1 normal, 3 when moving, 2 fixed time points.
+    int SelectedMode() const;
+    bool FixedTimeSelected() const;
+    bool IsMarked(const QLabel& label) const;
+
+    // A keep-alive reply: kept for later mode changes and shown now.
+    void StoreKeepAlive(int seconds);
+    int KeepAliveSeconds() const { return FKeepAliveSeconds; }
+    // A time-point reply, every field from the identity on.
+    void StoreTimePoints(const QStringList& fields) { FFixedTimeList = fields; }
+    const QStringList& FixedTimeList() const { return FFixedTimeList; }
+    // Marks the stored reply's time points when it has a count of one or more.
+    void ApplyStoredTimePoints();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowKeepAlive();
+    void HideKeepAlive();
+    void SetMark(QLabel& label, bool marked);
+
+    Ui::TFrmMain& FUi;
+    std::array<QLabel*, kTimeLabels> FLabels{};
+    int FKeepAliveSeconds = 0;
+    QStringList FFixedTimeList;
+};
