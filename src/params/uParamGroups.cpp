@@ -45,6 +45,12 @@ void TParamGroups::Read(std::initializer_list<int> numbers) {
     }
 }
 
+void TParamGroups::RunReads(std::initializer_list<int> numbers) {
+    FEngine.ClearQueue();
+    Read(numbers);
+    FEngine.StartSend(true);
+}
+
 void TParamGroups::Write(int number, const QString& args) {
     FEngine.AddCmd(number, kWrite, args, kLetterP);
 }
@@ -61,9 +67,7 @@ void TParamGroups::sbT01Click() {
 }
 
 void TParamGroups::btnCenterNumberReadClick() {
-    FEngine.ClearQueue();
-    Read({3, 17, 10, 12, 6, 25, 31, 34});
-    FEngine.StartSend(true);
+    RunReads({3, 17, 10, 12, 6, 25, 31, 34});
 }
 
 void TParamGroups::btnCenterNumberSetClick() {
@@ -77,9 +81,7 @@ void TParamGroups::btnCenterNumberSetClick() {
 }
 
 void TParamGroups::btnGprsReadClick() {
-    FEngine.ClearQueue();
-    Read({5});
-    FEngine.StartSend(true);
+    RunReads({5});
 }
 
 void TParamGroups::btnGprsSetClick() {
@@ -89,9 +91,7 @@ void TParamGroups::btnGprsSetClick() {
 }
 
 void TParamGroups::btnWorkModeReadClick() {
-    FEngine.ClearQueue();
-    Read({7, 4, 21, 18});
-    FEngine.StartSend(true);
+    RunReads({7, 4, 21, 18});
 }
 
 void TParamGroups::btnWorkModeSetClick() {
@@ -127,9 +127,7 @@ void TParamGroups::CBox_CheckAllClick() {
 }
 
 void TParamGroups::btnVolumeReadClick() {
-    FEngine.ClearQueue();
-    Read({14});
-    FEngine.StartSend(true);
+    RunReads({14});
 }
 
 void TParamGroups::btnVolumeSetClick() {

@@ -56,6 +56,8 @@ private:
     };
 
     void Read(std::initializer_list<int> numbers);
+    // A batch of reads alone.
+    void RunReads(std::initializer_list<int> numbers);
     void Write(int number, const QString& args);
     void WriteSwitch(int number, bool on);
     bool EnqueueCenterNumberAndAlias();

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -169,31 +170,43 @@ TEST_F(ParamGroupsTest, AbortedWriteAllLeavesNothingForTheNextOperation) {
     EXPECT_EQ(Queued().first(), "(P11,1,1,0)");
 }
 
-TEST_F(ParamGroupsTest, CenterNumberMustBeAPhoneNumber) {
+// The centre number and the low battery threshold are checked by both writes that send them.
+TEST_F(ParamGroupsTest, InvalidCenterNumberOrBatteryThresholdSendsNothing) {
+    struct TCase {
+        std::function<void(const char*)> enter;
+        std::initializer_list<const char*> values;
+        const char* valid; // entered again after the case
+        QString text;
+        QString caption;
+        TMessageIcon icon;
+    };
+    const TCase cases[] = {
+        {[this](const char* v) { Ui().txtCenterNumber->setText(v); },
+         {"12 3", "+12-3", "++1", "12a"},
+         "",
+         "Center number is error.",
+         QGuiApplication::applicationDisplayName(),
+         TMessageIcon::Information},
+        {[this](const char* v) { Ui().cboBatteryAlert->setEditText(v); },
+         {"9", "", "abc", "-20"},
+         "20",
+         "Please Input The Low Battery Value More than 10!",
+         "Error",
+         TMessageIcon::Error},
+    };
     for (auto write : {&TParamGroups::btnCenterNumberSetClick, &TParamGroups::btnWriteAllClick}) {
-        for (const char* number : {"12 3", "+12-3", "++1", "12a"}) {
-            Messages.Messages.clear();
-            Ui().txtCenterNumber->setText(number);
-            ((*Groups).*write)();
-            ExpectNothingSent();
-            ASSERT_EQ(Messages.Messages.size(), 1) << number;
-            EXPECT_EQ(Messages.Messages[0].Text, "Center number is error.");
-        }
-    }
-}
-
-TEST_F(ParamGroupsTest, LowBatteryThresholdMustBeTenOrMore) {
-    for (auto write : {&TParamGroups::btnCenterNumberSetClick, &TParamGroups::btnWriteAllClick}) {
-        for (const char* battery : {"9", "", "abc", "-20"}) {
-            Messages.Messages.clear();
-            Ui().cboBatteryAlert->setEditText(battery);
-            ((*Groups).*write)();
-            ExpectNothingSent();
-            ASSERT_EQ(Messages.Messages.size(), 1) << battery;
-            EXPECT_EQ(Messages.Messages[0].Text,
-                      "Please Input The Low Battery Value More than 10!");
-            EXPECT_EQ(Messages.Messages[0].Caption, "Error");
-            EXPECT_EQ(Messages.Messages[0].Icon, TMessageIcon::Error);
+        for (const TCase& c : cases) {
+            for (const char* value : c.values) {
+                Messages.Messages.clear();
+                c.enter(value);
+                ((*Groups).*write)();
+                ExpectNothingSent();
+                ASSERT_EQ(Messages.Messages.size(), 1) << value;
+                EXPECT_EQ(Messages.Messages[0].Text, c.text);
+                EXPECT_EQ(Messages.Messages[0].Caption, c.caption);
+                EXPECT_EQ(Messages.Messages[0].Icon, c.icon);
+            }
+            c.enter(c.valid);
         }
     }
 }

@@ -1,5 +1,6 @@
 // Profile files: what a save writes, what a load shows.
 #include "ParamsTestSupport.h"
+#include "uAtomicFile.h"
 #include "uLedDisplay.h"
 #include "uProfile.h"
 #include "uSegmentMeter.h"
@@ -19,10 +20,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     static void WriteAll(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(bytes), bytes.size());
+        ASSERT_FALSE(WriteFileAtomic(path, bytes));
     }
     void Load(const QByteArray& content) {
         WriteAll(Path("config/device.cfg"), content);
