@@ -2,6 +2,7 @@
 
 #include "uExchangeEngine.h"
 #include "uLanguage.h"
+#include "uLinkError.h"
 #include "uMessageService.h"
 #include "uNumbers.h"
 #include "uParamControls.h"
@@ -45,10 +46,22 @@ void TParamGroups::Read(std::initializer_list<int> numbers) {
     }
 }
 
+// A command that cannot be written (the line failed, or a pasted text made it too long for a
+// frame) ends the batch with the link's message instead of leaving it half started.
+void TParamGroups::Start() {
+    try {
+        FEngine.StartSend(true);
+    } catch (const TLinkError& error) {
+        FEngine.ClearQueue();
+        FEngine.SetBusy(false);
+        FMessages.ShowMessage(error.Text(), QStringLiteral("ERROR"), TMessageIcon::Error);
+    }
+}
+
 void TParamGroups::RunReads(std::initializer_list<int> numbers) {
     FEngine.ClearQueue();
     Read(numbers);
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::Write(int number, const QString& args) {
@@ -63,7 +76,7 @@ void TParamGroups::sbT01Click() {
     FEngine.ClearQueue();
     FEngine.AddCmd(kStatus, kRead, QString(), kLetterP);
     FEngine.AddCmd(kStatus, kRead, QString(), kLetterT);
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::btnCenterNumberReadClick() {
@@ -77,7 +90,7 @@ void TParamGroups::btnCenterNumberSetClick() {
     }
     EnqueueBatteryTimeAndCalls();
     EnqueueGSensorAndHistory();
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::btnGprsReadClick() {
@@ -87,7 +100,7 @@ void TParamGroups::btnGprsReadClick() {
 void TParamGroups::btnGprsSetClick() {
     FEngine.ClearQueue();
     EnqueueGprs();
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::btnWorkModeReadClick() {
@@ -102,19 +115,19 @@ void TParamGroups::btnWorkModeSetClick() {
     }
     EnqueueUploading(*counts);
     EnqueueKeepAlive();
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::btnVipCfgReadClick() {
     FEngine.ClearQueue();
     EnqueueVipReads();
-    FEngine.StartSend(true);
+    Start();
 }
 
 // Does not clear the queue first: the commands are added to whatever it holds.
 void TParamGroups::btnVipCfgSetClick() {
     EnqueueVipWrites();
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::CBox_CheckAllClick() {
@@ -133,7 +146,7 @@ void TParamGroups::btnVolumeReadClick() {
 void TParamGroups::btnVolumeSetClick() {
     FEngine.ClearQueue();
     Write(14, QStringLiteral(",%1").arg(FReplies.VolumeLevel()));
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::btnVolumeAddClick() {
@@ -151,7 +164,11 @@ void TParamGroups::ChangeVolume(int step) {
 // Sent at once, beside the queue: the busy state and the progress bar stay as they are.
 void TParamGroups::btn_SelfGeoSetClick() {
     if (const auto radius = TextToInt(Trimmed(FUi.txtRadius))) {
-        FEngine.SendCmd(9, kWrite, QStringLiteral(",%1").arg(*radius), kLetterP);
+        try {
+            FEngine.SendCmd(9, kWrite, QStringLiteral(",%1").arg(*radius), kLetterP);
+        } catch (const TLinkError& error) {
+            FMessages.ShowMessage(error.Text(), QStringLiteral("ERROR"), TMessageIcon::Error);
+        }
     }
 }
 
@@ -161,7 +178,7 @@ void TParamGroups::btnReadAllClick() {
     Read({kStatus, 3, 17, 10, 12, 6, 25, 5, 7, 4, 21, 14, 18});
     EnqueueVipReads();
     Read({31, 34});
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::btnWriteAllClick() {
@@ -181,13 +198,13 @@ void TParamGroups::btnWriteAllClick() {
     EnqueueVipWrites();
     EnqueueKeepAlive();
     EnqueueGSensorAndHistory();
-    FEngine.StartSend(true);
+    Start();
 }
 
 void TParamGroups::btnDefaultClick() {
     FEngine.ClearQueue();
     Write(20, QString());
-    FEngine.StartSend(true);
+    Start();
 }
 
 bool TParamGroups::EnqueueCenterNumberAndAlias() {

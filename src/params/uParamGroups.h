@@ -55,6 +55,7 @@ private:
         int Times = 0;
     };
 
+    void Start();
     void Read(std::initializer_list<int> numbers);
     // A batch of reads alone.
     void RunReads(std::initializer_list<int> numbers);

@@ -343,6 +343,22 @@ TEST_F(ParamGroupsTest, SelfGeoFenceRadiusIsSentAtOnceBesideTheQueue) {
     EXPECT_EQ(Port->Written.size(), 1);
 }
 
+TEST_F(ParamGroupsTest, ACommandThatCannotBeWrittenEndsTheBatchWithAMessage) {
+    Port->FailWriteWith = "Write failed (Error: 5)";
+    Groups->btnReadAllClick();
+    Groups->btn_SelfGeoSetClick();
+    Port->FailWriteWith.clear();
+    Ui().txtAPN->setText(QString(300, 'a')); // pasted: too long for one frame
+    Groups->btnGprsSetClick();
+
+    ExpectNothingSent();
+    ASSERT_EQ(Messages.Messages.size(), 3);
+    EXPECT_EQ(Messages.Messages[0].Text, "Write failed (Error: 5)");
+    EXPECT_EQ(Messages.Messages[1].Text, "Write failed (Error: 5)");
+    EXPECT_EQ(Messages.Messages[2].Caption, "ERROR");
+    EXPECT_TRUE(Ui().btnReadAll->isEnabled());
+}
+
 TEST_F(ParamGroupsTest, SelectAllSetsEveryAlarmBox) {
     const auto boxes = Ui().pnl_CheckAlarm->findChildren<QCheckBox*>();
     ASSERT_EQ(boxes.size(), 20);
