@@ -26,16 +26,6 @@ protected:
     TfrmCustomCMD Dialog;
 };
 
-TEST_F(CustomCmdTest, StartsEmptyWithBothListsAtZero) {
-    EXPECT_EQ(Dialog.windowTitle(), "time items");
-    EXPECT_EQ(Dialog.cbHour().count(), 24);
-    EXPECT_EQ(Dialog.cbMin().count(), 60);
-    EXPECT_EQ(Dialog.cbHour().currentText(), "00");
-    EXPECT_EQ(Dialog.cbMin().itemText(59), "59");
-    EXPECT_TRUE(Lines().isEmpty());
-    EXPECT_TRUE(Dialog.Result().isEmpty());
-}
-
 TEST_F(CustomCmdTest, AddKeepsEachTimeOnceInOrderAndNeverMidnight) {
     Add(0, 0);
     EXPECT_TRUE(Lines().isEmpty());

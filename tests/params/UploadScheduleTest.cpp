@@ -148,12 +148,4 @@ TEST_F(UploadScheduleTest, KeepAlivePanelFollowsTheModeAndTheLastReply) {
     EXPECT_EQ(Ui().RzSpinEdit_KeepAlive->value(), 300);
 }
 
-TEST_F(UploadScheduleTest, MarkTimeLabelMatchesTheExactName) {
-    Schedule->MarkTimeLabel("LBL_MAIN_085");
-    Schedule->MarkTimeLabel("lbl_Main_086");
-    EXPECT_TRUE(MarkedLabels().isEmpty());
-    Schedule->MarkTimeLabel("lbl_Main_085");
-    EXPECT_EQ(MarkedLabels(), QStringList{"lbl_Main_085"});
-}
-
 } // namespace
