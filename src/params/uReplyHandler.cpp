@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <string>
 
 namespace {
 

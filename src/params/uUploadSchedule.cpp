@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
