@@ -7,8 +7,11 @@
 #include "uLanguage.h"
 #include "uLinkError.h"
 #include "uMessageService.h"
+#include "uParamGroups.h"
 #include "uPortList.h"
+#include "uProfile.h"
 #include "uRawConsole.h"
+#include "uUploadSchedule.h"
 #include "ui_uFrmMain.h"
 
 #include <QCloseEvent>
@@ -67,8 +70,18 @@ TFrmMain::TFrmMain(IMessageService& messages, const TCommPortFactory& portFactor
             [this](const QString& proposed, const QString& filter) {
                 return FMessages.GetSaveFileName(proposed, filter).value_or(QString());
             }});
+    CreateParameterLayer();
     ConnectHandlers();
     FormCreate();
+}
+
+// Replies, groups, schedule and profiles work on the controls, which hold the settings.
+void TFrmMain::CreateParameterLayer() {
+    FSchedule = std::make_unique<TUploadSchedule>(*ui);
+    FReplies = std::make_unique<TReplyHandler>(*ui, *FEngine, FMessages, *FSchedule, FGeoFenceList,
+                                               [this] { ui->vtList->viewport()->update(); });
+    FGroups = std::make_unique<TParamGroups>(*ui, *FEngine, FMessages, *FReplies, *FSchedule);
+    FProfile = std::make_unique<TProfile>(*ui, FMessages, *FReplies);
 }
 
 TFrmMain::~TFrmMain() {
@@ -101,7 +114,6 @@ void TFrmMain::BuildWindow() {
     ui->RzMeter_GPS->ConfigureSignal();
     ui->RzMeter_Battery->ConfigureBattery();
     ui->RzMeter_Volume->ConfigureVolume();
-    tmBatteyCharging.setInterval(1000);
     CreateTimeLabels();
     CreateAlarmBoxes();
 
@@ -159,19 +171,6 @@ void TFrmMain::ConnectHandlers() {
     using THandler = void (TFrmMain::*)();
     const std::initializer_list<std::pair<QAbstractButton*, THandler>> clicks = {
         {ui->btn_Switch, &TFrmMain::btn_SwitchClick},
-        {ui->sbT01, &TFrmMain::sbT01Click},
-        {ui->btnCenterNumberRead, &TFrmMain::btnCenterNumberReadClick},
-        {ui->btnCenterNumberSet, &TFrmMain::btnCenterNumberSetClick},
-        {ui->btnGprsRead, &TFrmMain::btnGprsReadClick},
-        {ui->btnGprsSet, &TFrmMain::btnGprsSetClick},
-        {ui->RBtn_Main_01, &TFrmMain::RBtn_Main_01Click},
-        {ui->RBtn_Main_02, &TFrmMain::RBtn_Main_02Click},
-        {ui->RBtn_Main_03, &TFrmMain::RBtn_Main_03Click},
-        {ui->btnWorkModeRead, &TFrmMain::btnWorkModeReadClick},
-        {ui->btnWorkModeSet, &TFrmMain::btnWorkModeSetClick},
-        {ui->CBox_CheckAll, &TFrmMain::CBox_CheckAllClick},
-        {ui->btnVipCfgRead, &TFrmMain::btnVipCfgReadClick},
-        {ui->btnVipCfgSet, &TFrmMain::btnVipCfgSetClick},
         {ui->btn_GeoRead, &TFrmMain::btn_GeoReadClick},
         {ui->btn_GeoEdit, &TFrmMain::btn_GeoEditClick},
         {ui->btn_GeoDisable, &TFrmMain::btn_GeoDisableClick},
@@ -181,20 +180,46 @@ void TFrmMain::ConnectHandlers() {
         {ui->btnLoadMap, &TFrmMain::btnLoadMapClick},
         {ui->btn_GeoShowAllFence, &TFrmMain::btn_GeoShowAllFenceClick},
         {ui->btn_GeoClearAll, &TFrmMain::btn_GeoClearAllClick},
-        {ui->btnVolumeAdd, &TFrmMain::btnVolumeAddClick},
-        {ui->btnVolumeDec, &TFrmMain::btnVolumeDecClick},
-        {ui->btnVolumeRead, &TFrmMain::btnVolumeReadClick},
-        {ui->btnVolumeSet, &TFrmMain::btnVolumeSetClick},
-        {ui->btn_SelfGeoSet, &TFrmMain::btn_SelfGeoSetClick},
-        {ui->btnReadAll, &TFrmMain::btnReadAllClick},
-        {ui->btnWriteAll, &TFrmMain::btnWriteAllClick},
-        {ui->btnDefault, &TFrmMain::btnDefaultClick},
-        {ui->btnSave, &TFrmMain::btnSaveClick},
-        {ui->btnLoad, &TFrmMain::btnLoadClick},
     };
     for (const auto& [button, handler] : clicks) {
         connect(button, &QAbstractButton::clicked, this, handler);
     }
+    using TGroupHandler = void (TParamGroups::*)();
+    const std::initializer_list<std::pair<QAbstractButton*, TGroupHandler>> groupClicks = {
+        {ui->sbT01, &TParamGroups::sbT01Click},
+        {ui->btnCenterNumberRead, &TParamGroups::btnCenterNumberReadClick},
+        {ui->btnCenterNumberSet, &TParamGroups::btnCenterNumberSetClick},
+        {ui->btnGprsRead, &TParamGroups::btnGprsReadClick},
+        {ui->btnGprsSet, &TParamGroups::btnGprsSetClick},
+        {ui->btnWorkModeRead, &TParamGroups::btnWorkModeReadClick},
+        {ui->btnWorkModeSet, &TParamGroups::btnWorkModeSetClick},
+        {ui->CBox_CheckAll, &TParamGroups::CBox_CheckAllClick},
+        {ui->btnVipCfgRead, &TParamGroups::btnVipCfgReadClick},
+        {ui->btnVipCfgSet, &TParamGroups::btnVipCfgSetClick},
+        {ui->btnVolumeAdd, &TParamGroups::btnVolumeAddClick},
+        {ui->btnVolumeDec, &TParamGroups::btnVolumeDecClick},
+        {ui->btnVolumeRead, &TParamGroups::btnVolumeReadClick},
+        {ui->btnVolumeSet, &TParamGroups::btnVolumeSetClick},
+        {ui->btn_SelfGeoSet, &TParamGroups::btn_SelfGeoSetClick},
+        {ui->btnReadAll, &TParamGroups::btnReadAllClick},
+        {ui->btnWriteAll, &TParamGroups::btnWriteAllClick},
+        {ui->btnDefault, &TParamGroups::btnDefaultClick},
+    };
+    for (const auto& [button, handler] : groupClicks) {
+        connect(button, &QAbstractButton::clicked, this,
+                [groups = FGroups.get(), handler] { (groups->*handler)(); });
+    }
+    using TScheduleHandler = void (TUploadSchedule::*)();
+    const std::initializer_list<std::pair<QAbstractButton*, TScheduleHandler>> modeClicks = {
+        {ui->RBtn_Main_01, &TUploadSchedule::RBtn_Main_01Click},
+        {ui->RBtn_Main_02, &TUploadSchedule::RBtn_Main_02Click},
+        {ui->RBtn_Main_03, &TUploadSchedule::RBtn_Main_03Click},
+    };
+    for (const auto& [button, handler] : modeClicks) {
+        connect(button, &QAbstractButton::clicked, FSchedule.get(), handler);
+    }
+    connect(ui->btnSave, &QAbstractButton::clicked, this, [this] { FProfile->btnSaveClick(); });
+    connect(ui->btnLoad, &QAbstractButton::clicked, this, [this] { FProfile->btnLoadClick(); });
     connect(ui->btnShowMsg, &QAbstractButton::clicked, this, &TFrmMain::btnShowMsgClick);
     connect(ui->btn_AdvOper_Send, &QAbstractButton::clicked, FConsole.get(),
             &TRawConsole::btn_AdvOper_SendClick);
@@ -202,9 +227,9 @@ void TFrmMain::ConnectHandlers() {
             &TRawConsole::btn_AdvOper_ClearClick);
     connect(ui->btn_AdvOper_CmdSave, &QAbstractButton::clicked, FConsole.get(),
             &TRawConsole::btn_AdvOper_CmdSaveClick);
-    connect(ui->cbUpLoadMode, &QComboBox::activated, this, &TFrmMain::cbUpLoadModeClick);
+    connect(ui->cbUpLoadMode, &QComboBox::activated, FSchedule.get(),
+            &TUploadSchedule::cbUpLoadModeClick);
     connect(ui->cbLanguage, &QComboBox::activated, this, &TFrmMain::cbLanguageChange);
-    connect(&tmBatteyCharging, &QTimer::timeout, this, &TFrmMain::tmBatteyChargingTimer);
 
     connect(FComPort.get(), &ICommPort::AfterOpen, this, &TFrmMain::ComPortAfterOpen);
     connect(FComPort.get(), &ICommPort::AfterClose, this, &TFrmMain::ComPortAfterClose);
@@ -217,7 +242,7 @@ void TFrmMain::ConnectHandlers() {
 void TFrmMain::FormCreate() {
     // Numbers are formatted and parsed with "." by the program's own code; the system
     // locale is left alone.
-    ResetTimeLabels(false);
+    FSchedule->ResetTimeLabels(false);
     ui->cbLanguage->addItems(LanguageNames());
     SetDeviceButtons(false);
     const QString language = ConfiguredLanguage();
@@ -247,6 +272,7 @@ void TFrmMain::FormCreate() {
                                        QStringLiteral("5"), QStringLiteral("10"),
                                        QStringLiteral("15"), QStringLiteral("20")});
     ui->Cbox_UploadingTimes->setCurrentIndex(0);
+    FSchedule->RefreshUploadOptions();
     ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsOther), false);
 
     for (const QString& error : std::as_const(FStartupErrors)) {
@@ -463,13 +489,6 @@ void TFrmMain::AssignKeyFilters() {
     }
 }
 
-void TFrmMain::ResetTimeLabels(bool enabled) {
-    for (QLabel* label : FTimeLabels) {
-        label->setEnabled(enabled);
-        SetTextColor(label, QPalette::Window, palette().color(QPalette::Button));
-    }
-}
-
 void TFrmMain::NoteStartupError(const std::optional<QString>& error) {
     if (error) {
         FStartupErrors.append(*error);
@@ -519,7 +538,7 @@ void TFrmMain::cbLanguageChange() {
 
 void TFrmMain::btn_SwitchClick() {
     FEngine->ClearQueue();
-    StopCharging();
+    FReplies->StopCharging();
     try {
         if (FComPort->IsOpen()) {
             FComPort->Close();
@@ -556,19 +575,13 @@ void TFrmMain::ComPortAfterClose() {
 // as if Close had been pressed and says why, once.
 void TFrmMain::ComPortLineLost(const QString& error) {
     FEngine->ClearQueue();
-    StopCharging();
+    FReplies->StopCharging();
     ShowPortClosed();
     FMessages.ShowMessage(error, kPortErrorCaption, TMessageIcon::Error);
     // The loss is usually noticed inside a write, which fails right after this returns.
     // Set after the message box, whose own event loop would run the reset too early.
     FLineJustLost = true;
     QTimer::singleShot(0, this, [this] { FLineJustLost = false; });
-}
-
-void TFrmMain::StopCharging() {
-    tmBatteyCharging.stop();
-    FChargingLevel = 0;
-    ui->RzMeter_Battery->SetValue(0);
 }
 
 void TFrmMain::ShowPortClosed() {
@@ -636,10 +649,8 @@ void TFrmMain::SetDeviceButtons(bool enabled) {
     }
 }
 
-// Replies are applied to the controls by the parameter layer; until it is wired in, each reply
-// only advances the queue, so a batch never stalls.
-void TFrmMain::HandleReply(const QByteArray&) {
-    FEngine->NextCmd();
+void TFrmMain::HandleReply(const QByteArray& reply) {
+    FReplies->HandleReply(reply);
 }
 
 QString TFrmMain::TranslateText(const QString& text) {

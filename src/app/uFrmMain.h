@@ -3,6 +3,7 @@
 #include "uCommPort.h"
 #include "uEngineHost.h"
 #include "uKeyFilter.h"
+#include "uReplyHandler.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -19,6 +20,9 @@ class QCheckBox;
 class QLabel;
 class QStandardItemModel;
 class TExchangeEngine;
+class TParamGroups;
+class TProfile;
+class TUploadSchedule;
 class TRawConsole;
 class TfrmDebugMemo;
 
@@ -42,6 +46,11 @@ public:
     void PresetBaud(const QString& text);
 
     Ui::TFrmMain& Controls() { return *ui; }
+    TUploadSchedule& Schedule() { return *FSchedule; }
+    TReplyHandler& Replies() { return *FReplies; }
+    TParamGroups& Groups() { return *FGroups; }
+    TProfile& Profile() { return *FProfile; }
+    TGeoFenceList& GeoFences() { return FGeoFenceList; }
     TExchangeEngine& Engine() { return *FEngine; }
     ICommPort& ComPort() { return *FComPort; }
 
@@ -56,22 +65,8 @@ public Q_SLOTS:
     void cbLanguageChange();
     void btnShowMsgClick();
 
-    // Handlers of the parameter groups, the upload schedule, the geo-fences, the map and the
-    // profiles. They are wired to their controls already; their work arrives with those layers.
-    void sbT01Click() {}
-    void btnCenterNumberReadClick() {}
-    void btnCenterNumberSetClick() {}
-    void btnGprsReadClick() {}
-    void btnGprsSetClick() {}
-    void RBtn_Main_01Click() {}
-    void RBtn_Main_02Click() {}
-    void RBtn_Main_03Click() {}
-    void cbUpLoadModeClick() {}
-    void btnWorkModeReadClick() {}
-    void btnWorkModeSetClick() {}
-    void CBox_CheckAllClick() {}
-    void btnVipCfgReadClick() {}
-    void btnVipCfgSetClick() {}
+    // Handlers of the geo-fences and the map. They are wired to their controls already; their
+    // work arrives with the geo-fence layer.
     void btn_GeoReadClick() {}
     void btn_GeoEditClick() {}
     void btn_GeoDisableClick() {}
@@ -81,17 +76,6 @@ public Q_SLOTS:
     void btnLoadMapClick() {}
     void btn_GeoShowAllFenceClick() {}
     void btn_GeoClearAllClick() {}
-    void btnVolumeAddClick() {}
-    void btnVolumeDecClick() {}
-    void btnVolumeReadClick() {}
-    void btnVolumeSetClick() {}
-    void btn_SelfGeoSetClick() {}
-    void btnReadAllClick() {}
-    void btnWriteAllClick() {}
-    void btnDefaultClick() {}
-    void btnSaveClick() {}
-    void btnLoadClick() {}
-    void tmBatteyChargingTimer() {}
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,6 +90,7 @@ private:
     void BuildWindow();
     void CreateTimeLabels();
     void CreateAlarmBoxes();
+    void CreateParameterLayer();
     void ConnectHandlers();
     void FormCreate();
     QString ConfiguredLanguage();
@@ -117,7 +102,6 @@ private:
     void SelectConfiguredLanguage(const QString& language);
     void SelectFirstPort();
     void AssignKeyFilters();
-    void ResetTimeLabels(bool enabled);
     void NoteStartupError(const std::optional<QString>& error);
     void lblIDMouseDown(const QMouseEvent& press);
     // The debug log window, created hidden on first use and kept for the run.
@@ -126,7 +110,6 @@ private:
     void ComPortAfterOpen();
     void ComPortAfterClose();
     void ComPortLineLost(const QString& error);
-    void StopCharging();
     void ShowPortClosed();
     void SetSwitchColor(const QColor& color);
 
@@ -136,6 +119,11 @@ private:
     std::unique_ptr<TExchangeEngine> FEngine;
     std::unique_ptr<TRawConsole> FConsole;
     std::unique_ptr<TfrmDebugMemo> FDebugMemo;
+    TGeoFenceList FGeoFenceList{};
+    std::unique_ptr<TUploadSchedule> FSchedule;
+    std::unique_ptr<TReplyHandler> FReplies;
+    std::unique_ptr<TParamGroups> FGroups;
+    std::unique_ptr<TProfile> FProfile;
 
     std::array<QLabel*, kTimeLabels> FTimeLabels{};
     std::array<std::array<QCheckBox*, kAlarmsPerRow>, kAlarmRows> FAlarmBoxes{};
@@ -148,8 +136,6 @@ private:
     TKeyFilter* FNameKeys = new TKeyFilter(
         QStringLiteral(" -_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), this);
 
-    QTimer tmBatteyCharging;
-    int FChargingLevel = 0;     // step of the charging animation on the battery meter
     bool FLineJustLost = false; // the write failing with the lost line reports nothing more
     QStringList FStartupErrors; // file errors of start-up, shown once it has finished
 };
