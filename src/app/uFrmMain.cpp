@@ -3,6 +3,8 @@
 #include "uAppPaths.h"
 #include "uDebugMemo.h"
 #include "uExchangeEngine.h"
+#include "uGeoFenceEditor.h"
+#include "uGeoFenceModel.h"
 #include "uIniDocument.h"
 #include "uLanguage.h"
 #include "uLinkError.h"
@@ -19,7 +21,6 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QStandardItemModel>
 #include <QStyle>
 #include <vector>
 
@@ -75,11 +76,15 @@ TFrmMain::TFrmMain(IMessageService& messages, const TCommPortFactory& portFactor
     FormCreate();
 }
 
-// Replies, groups, schedule and profiles work on the controls, which hold the settings.
+// Replies, groups, schedule and profiles work on the controls, which hold the settings; the
+// geo-fence replies go to the table that the geo-fence list shows.
 void TFrmMain::CreateParameterLayer() {
+    FGeoFenceModel = new TGeoFenceModel(FGeoFenceList, this);
+    FGeoFenceEditor = std::make_unique<TGeoFenceEditor>(*ui, *FEngine, *this, FMessages,
+                                                        FGeoFenceList, *FGeoFenceModel);
     FSchedule = std::make_unique<TUploadSchedule>(*ui);
     FReplies = std::make_unique<TReplyHandler>(*ui, *FEngine, FMessages, *FSchedule, FGeoFenceList,
-                                               [this] { ui->vtList->viewport()->update(); });
+                                               [this] { FGeoFenceModel->Refresh(); });
     FGroups = std::make_unique<TParamGroups>(*ui, *FEngine, FMessages, *FReplies, *FSchedule);
     FProfile = std::make_unique<TProfile>(*ui, FMessages, *FReplies);
 }
@@ -306,15 +311,13 @@ QString TFrmMain::ListedLanguage(const QString& language) const {
     return listed >= 0 ? ui->cbLanguage->itemText(listed) : language;
 }
 
-// The column headers of the geo-fence list; the table itself comes with the geo-fence layer.
+// The 64 records and the list's columns, with the translated headers.
 void TFrmMain::InitGeoFenceList() {
     QStringList headers;
     for (const char* column : kGeoFenceColumns) {
         headers.append(TranslateText(QString::fromUtf8(column)));
     }
-    FGeoFenceModel = new QStandardItemModel(0, static_cast<int>(headers.size()), this);
-    FGeoFenceModel->setHorizontalHeaderLabels(headers);
-    ui->vtList->setModel(FGeoFenceModel);
+    FGeoFenceEditor->InitGeoFenceList(headers);
 }
 
 void TFrmMain::ApplyTranslations() {
@@ -655,4 +658,47 @@ void TFrmMain::HandleReply(const QByteArray& reply) {
 
 QString TFrmMain::TranslateText(const QString& text) {
     return ::TranslateText(text);
+}
+
+// The map view is not part of the window yet, so no page is ever loaded and every map
+// operation ends here.
+bool TFrmMain::CheckMapLoaded() {
+    FMessages.ShowMessage(TranslateText(QStringLiteral("Google Map not loading !")),
+                          TranslateText(QStringLiteral("Message")), TMessageIcon::Information);
+    return false;
+}
+
+// Without a page there is nothing to run a statement in; the guard above stops every caller.
+void TFrmMain::CallJavaScript(const QString&) {}
+
+void TFrmMain::btn_GeoReadClick() {
+    FGeoFenceEditor->btn_GeoReadClick();
+}
+
+void TFrmMain::btn_GeoEditClick() {
+    FGeoFenceEditor->btn_GeoEditClick();
+}
+
+void TFrmMain::btn_GeoDisableClick() {
+    FGeoFenceEditor->btn_GeoDisableClick();
+}
+
+void TFrmMain::btn_GeoSetAllClick() {
+    FGeoFenceEditor->btn_GeoSetAllClick();
+}
+
+void TFrmMain::btnGeoSaveClick() {
+    FGeoFenceEditor->btnGeoSaveClick();
+}
+
+void TFrmMain::btn_CloseClick() {
+    FGeoFenceEditor->btn_CloseClick();
+}
+
+void TFrmMain::btn_GeoShowAllFenceClick() {
+    FGeoFenceEditor->btn_GeoShowAllFenceClick();
+}
+
+void TFrmMain::btn_GeoClearAllClick() {
+    FGeoFenceEditor->btn_GeoClearAllClick();
 }

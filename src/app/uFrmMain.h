@@ -3,6 +3,7 @@
 #include "uCommPort.h"
 #include "uEngineHost.h"
 #include "uKeyFilter.h"
+#include "uMapPage.h"
 #include "uReplyHandler.h"
 
 #include <QTimer>
@@ -18,8 +19,9 @@ class TFrmMain;
 class IMessageService;
 class QCheckBox;
 class QLabel;
-class QStandardItemModel;
 class TExchangeEngine;
+class TGeoFenceEditor;
+class TGeoFenceModel;
 class TParamGroups;
 class TProfile;
 class TUploadSchedule;
@@ -29,7 +31,7 @@ class TfrmDebugMemo;
 // The main window: owns the controls (the settings model), the serial port and the
 // exchange engine, runs start-up and shutdown, and switches the port. Tests find every
 // control by its object name.
-class TFrmMain : public QWidget, public IEngineHost {
+class TFrmMain : public QWidget, public IEngineHost, public IMapPage {
     Q_OBJECT
 public:
     static constexpr int kAlarmRows = 5;
@@ -51,6 +53,8 @@ public:
     TParamGroups& Groups() { return *FGroups; }
     TProfile& Profile() { return *FProfile; }
     TGeoFenceList& GeoFences() { return FGeoFenceList; }
+    TGeoFenceModel& GeoFenceModel() { return *FGeoFenceModel; }
+    TGeoFenceEditor& GeoFenceEditor() { return *FGeoFenceEditor; }
     TExchangeEngine& Engine() { return *FEngine; }
     ICommPort& ComPort() { return *FComPort; }
 
@@ -60,22 +64,25 @@ public:
     void HandleReply(const QByteArray& reply) override;
     QString TranslateText(const QString& text) override;
 
+    bool CheckMapLoaded() override;
+    void CallJavaScript(const QString& statement) override;
+
 public Q_SLOTS:
     void btn_SwitchClick();
     void cbLanguageChange();
     void btnShowMsgClick();
 
-    // Handlers of the geo-fences and the map. They are wired to their controls already; their
-    // work arrives with the geo-fence layer.
-    void btn_GeoReadClick() {}
-    void btn_GeoEditClick() {}
-    void btn_GeoDisableClick() {}
-    void btn_GeoSetAllClick() {}
-    void btnGeoSaveClick() {}
-    void btn_CloseClick() {}
+    // Handlers of the geo-fence page; the geo-fence editor does their work.
+    void btn_GeoReadClick();
+    void btn_GeoEditClick();
+    void btn_GeoDisableClick();
+    void btn_GeoSetAllClick();
+    void btnGeoSaveClick();
+    void btn_CloseClick();
+    void btn_GeoShowAllFenceClick();
+    void btn_GeoClearAllClick();
+    // The map view arrives later; the button is wired already.
     void btnLoadMapClick() {}
-    void btn_GeoShowAllFenceClick() {}
-    void btn_GeoClearAllClick() {}
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -124,10 +131,11 @@ private:
     std::unique_ptr<TReplyHandler> FReplies;
     std::unique_ptr<TParamGroups> FGroups;
     std::unique_ptr<TProfile> FProfile;
+    TGeoFenceModel* FGeoFenceModel = nullptr; // child of the window
+    std::unique_ptr<TGeoFenceEditor> FGeoFenceEditor;
 
     std::array<QLabel*, kTimeLabels> FTimeLabels{};
     std::array<std::array<QCheckBox*, kAlarmsPerRow>, kAlarmRows> FAlarmBoxes{};
-    QStandardItemModel* FGeoFenceModel = nullptr;
 
     TKeyFilter* FDigitKeys = new TKeyFilter(QStringLiteral("0123456789"), this);
     TKeyFilter* FPhoneNumberKeys = new TKeyFilter(QStringLiteral("+0123456789"), this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 
 // One rectangular geo-fence of the device's table of 64. Corners in decimal degrees; 0 means
 // not set.
@@ -11,4 +12,12 @@ struct TGeoFence {
     double LTLatitude = 0.0;
     double RBLongitude = 0.0;
     double RBLatitude = 0.0;
+
+    // All four corners 0: the fence is neither drawn nor shown with numbers.
+    bool IsEmpty() const {
+        return LTLongitude == 0.0 && LTLatitude == 0.0 && RBLongitude == 0.0 && RBLatitude == 0.0;
+    }
 };
+
+// The device's table, the fence with ID n at position n - 1.
+using TGeoFenceList = std::array<TGeoFence, 64>;

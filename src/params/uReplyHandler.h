@@ -25,8 +25,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-using TGeoFenceList = std::array<TGeoFence, 64>;
-
 // Applies every device reply to the window's controls, the geo-fence table and the upload
 // schedule, shows the device status, runs the charging animation of the battery meter and
 // tells the user when a batch has completed.
