@@ -176,18 +176,24 @@ void TFrmMain::ConnectHandlers() {
     using THandler = void (TFrmMain::*)();
     const std::initializer_list<std::pair<QAbstractButton*, THandler>> clicks = {
         {ui->btn_Switch, &TFrmMain::btn_SwitchClick},
-        {ui->btn_GeoRead, &TFrmMain::btn_GeoReadClick},
-        {ui->btn_GeoEdit, &TFrmMain::btn_GeoEditClick},
-        {ui->btn_GeoDisable, &TFrmMain::btn_GeoDisableClick},
-        {ui->btn_GeoSetAll, &TFrmMain::btn_GeoSetAllClick},
-        {ui->btnGeoSave, &TFrmMain::btnGeoSaveClick},
-        {ui->btn_Close, &TFrmMain::btn_CloseClick},
         {ui->btnLoadMap, &TFrmMain::btnLoadMapClick},
-        {ui->btn_GeoShowAllFence, &TFrmMain::btn_GeoShowAllFenceClick},
-        {ui->btn_GeoClearAll, &TFrmMain::btn_GeoClearAllClick},
     };
     for (const auto& [button, handler] : clicks) {
         connect(button, &QAbstractButton::clicked, this, handler);
+    }
+    using TGeoHandler = void (TGeoFenceEditor::*)();
+    const std::initializer_list<std::pair<QAbstractButton*, TGeoHandler>> geoClicks = {
+        {ui->btn_GeoRead, &TGeoFenceEditor::btn_GeoReadClick},
+        {ui->btn_GeoEdit, &TGeoFenceEditor::btn_GeoEditClick},
+        {ui->btn_GeoDisable, &TGeoFenceEditor::btn_GeoDisableClick},
+        {ui->btn_GeoSetAll, &TGeoFenceEditor::btn_GeoSetAllClick},
+        {ui->btnGeoSave, &TGeoFenceEditor::btnGeoSaveClick},
+        {ui->btn_Close, &TGeoFenceEditor::btn_CloseClick},
+        {ui->btn_GeoShowAllFence, &TGeoFenceEditor::btn_GeoShowAllFenceClick},
+        {ui->btn_GeoClearAll, &TGeoFenceEditor::btn_GeoClearAllClick},
+    };
+    for (const auto& [button, handler] : geoClicks) {
+        connect(button, &QAbstractButton::clicked, FGeoFenceEditor.get(), handler);
     }
     using TGroupHandler = void (TParamGroups::*)();
     const std::initializer_list<std::pair<QAbstractButton*, TGroupHandler>> groupClicks = {
@@ -670,35 +676,3 @@ bool TFrmMain::CheckMapLoaded() {
 
 // Without a page there is nothing to run a statement in; the guard above stops every caller.
 void TFrmMain::CallJavaScript(const QString&) {}
-
-void TFrmMain::btn_GeoReadClick() {
-    FGeoFenceEditor->btn_GeoReadClick();
-}
-
-void TFrmMain::btn_GeoEditClick() {
-    FGeoFenceEditor->btn_GeoEditClick();
-}
-
-void TFrmMain::btn_GeoDisableClick() {
-    FGeoFenceEditor->btn_GeoDisableClick();
-}
-
-void TFrmMain::btn_GeoSetAllClick() {
-    FGeoFenceEditor->btn_GeoSetAllClick();
-}
-
-void TFrmMain::btnGeoSaveClick() {
-    FGeoFenceEditor->btnGeoSaveClick();
-}
-
-void TFrmMain::btn_CloseClick() {
-    FGeoFenceEditor->btn_CloseClick();
-}
-
-void TFrmMain::btn_GeoShowAllFenceClick() {
-    FGeoFenceEditor->btn_GeoShowAllFenceClick();
-}
-
-void TFrmMain::btn_GeoClearAllClick() {
-    FGeoFenceEditor->btn_GeoClearAllClick();
-}

@@ -72,15 +72,6 @@ public Q_SLOTS:
     void cbLanguageChange();
     void btnShowMsgClick();
 
-    // Handlers of the geo-fence page; the geo-fence editor does their work.
-    void btn_GeoReadClick();
-    void btn_GeoEditClick();
-    void btn_GeoDisableClick();
-    void btn_GeoSetAllClick();
-    void btnGeoSaveClick();
-    void btn_CloseClick();
-    void btn_GeoShowAllFenceClick();
-    void btn_GeoClearAllClick();
     // The map view arrives later; the button is wired already.
     void btnLoadMapClick() {}
 

@@ -105,6 +105,25 @@ void TGeoFenceEditor::LeaveStep() {
     }
 }
 
+// The common start of the operations that change what the map is doing: the map must be there,
+// and corner picking ends.
+bool TGeoFenceEditor::BeginMapOperation() {
+    if (!FMap.CheckMapLoaded()) {
+        return false;
+    }
+    LeaveStep();
+    return true;
+}
+
+// The same for the operations that write to the device, which start with an empty queue.
+bool TGeoFenceEditor::BeginDeviceWrite() {
+    if (!BeginMapOperation()) {
+        return false;
+    }
+    FEngine.ClearQueue();
+    return true;
+}
+
 void TGeoFenceEditor::HideGeoFences() {
     FMap.CallJavaScript(HideGeoFenceStatement());
 }
@@ -162,10 +181,9 @@ void TGeoFenceEditor::btn_GeoReadClick() {
 // Leaving first and entering again drops markers placed before, so the page never holds two
 // corner-picking listeners.
 void TGeoFenceEditor::btn_GeoEditClick() {
-    if (!FMap.CheckMapLoaded()) {
+    if (!BeginMapOperation()) {
         return;
     }
-    LeaveStep();
     EnterFenceSetting();
     const TGeoFence* fence = SelectedGeoFence();
     if (fence == nullptr) {
@@ -189,11 +207,9 @@ void TGeoFenceEditor::btn_GeoEditClick() {
 
 // The record takes the panel's values before the device has answered.
 void TGeoFenceEditor::btnGeoSaveClick() {
-    if (!FMap.CheckMapLoaded()) {
+    if (!BeginDeviceWrite()) {
         return;
     }
-    LeaveStep();
-    FEngine.ClearQueue();
     TGeoFence* fence = SelectedGeoFence();
     if (fence == nullptr) {
         return;
@@ -210,20 +226,17 @@ void TGeoFenceEditor::btnGeoSaveClick() {
 }
 
 void TGeoFenceEditor::btn_CloseClick() {
-    if (!FMap.CheckMapLoaded()) {
+    if (!BeginMapOperation()) {
         return;
     }
-    LeaveStep();
     ShowEditPanel(false);
 }
 
 // The records' current values go out; the edit panel is not read.
 void TGeoFenceEditor::btn_GeoSetAllClick() {
-    if (!FMap.CheckMapLoaded()) {
+    if (!BeginDeviceWrite()) {
         return;
     }
-    LeaveStep();
-    FEngine.ClearQueue();
     const std::vector<int> rows = SelectedRows();
     for (const int row : rows) {
         AddWrite(FFences[row]);
@@ -235,11 +248,9 @@ void TGeoFenceEditor::btn_GeoSetAllClick() {
 
 // The record keeps its corners until the table is read again.
 void TGeoFenceEditor::btn_GeoDisableClick() {
-    if (!FMap.CheckMapLoaded()) {
+    if (!BeginDeviceWrite()) {
         return;
     }
-    LeaveStep();
-    FEngine.ClearQueue();
     const TGeoFence* fence = SelectedGeoFence();
     if (fence == nullptr) {
         return;
@@ -281,9 +292,8 @@ void TGeoFenceEditor::btn_GeoShowAllFenceClick() {
 }
 
 void TGeoFenceEditor::btn_GeoClearAllClick() {
-    if (!FMap.CheckMapLoaded()) {
+    if (!BeginMapOperation()) {
         return;
     }
-    LeaveStep();
     HideGeoFences();
 }

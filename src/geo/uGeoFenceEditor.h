@@ -54,6 +54,8 @@ private:
     void EnterFenceSetting();
     void LeaveFenceSetting();
     void LeaveStep();
+    bool BeginMapOperation();
+    bool BeginDeviceWrite();
     void HideGeoFences();
     void DrawGeoFence(const TGeoFence& corners, const TFenceStyle& style);
     void PanMapTo(double latitude, double longitude);

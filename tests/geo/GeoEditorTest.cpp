@@ -3,6 +3,8 @@
 #include "GeoTestSupport.h"
 #include "uGeoFenceEditor.h"
 
+#include <QSignalSpy>
+
 namespace {
 
 class GeoEditorTest : public GeoWindowTest {
@@ -130,7 +132,9 @@ TEST_F(GeoEditorTest, SaveStoresThePanelAndSendsIt) {
     Select({5});
     Editor.btn_GeoEditClick();
     TypeIntoPanel("HOME", "113.9", "22.5", "abc", "-22.25");
+    QSignalSpy repaints(&Model(), &QAbstractItemModel::dataChanged);
     Editor.btnGeoSaveClick();
+    EXPECT_EQ(repaints.size(), 1);
     EXPECT_EQ(Sent(), QStringList{"(P08,1,5,11354.0000,2230.0000,000.0000,-2215.0000,HOME)"});
     EXPECT_EQ(Fence(5).Name, "HOME");
     EXPECT_EQ(Fence(5).LTLongitude, 113.9);

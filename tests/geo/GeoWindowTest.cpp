@@ -45,10 +45,12 @@ TEST_F(GeoWindowTest, ReadAllQueues64ReadsInOrderAndRepliesFillTheRows) {
     }
     EXPECT_EQ(Sent(), QStringList{"(P08,0,1)"});
 
+    QSignalSpy repaints(&Model(), &QAbstractItemModel::dataChanged);
     Reply(QStringLiteral("(0123456789,P08,1,11354.0000,2230.0000,11406.0000,2224.0000,HOME)"));
     EXPECT_EQ(Sent().last(), "(P08,0,2)");
     Reply(QStringLiteral("(0123456789,P08,2,-7400.6000,4042.7680,-7358.2000,4041.0000,NY)"));
     EXPECT_EQ(Sent().last(), "(P08,0,3)");
+    EXPECT_EQ(repaints.size(), 2); // the list is told of each reply
 
     const std::pair<int, const char*> row1[] = {
         {TGeoFenceModel::colName, "HOME"},         {TGeoFenceModel::colLTLatitude, "22.5"},
