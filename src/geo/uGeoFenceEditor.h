@@ -42,14 +42,13 @@ public:
 
     // True while the map takes clicks as fence corners.
     bool FenceSetting() const { return FFenceSetting; }
+
+private:
     // The record of the first selected row, or nullptr.
     TGeoFence* SelectedGeoFence();
-
     // A name as it may travel in a command: without the characters that separate its fields
     // or delimit the command and its frame, which a pasted name could bring.
     static QString SendableName(const QString& name);
-
-private:
     std::vector<int> SelectedRows() const;
     void EnterFenceSetting();
     void LeaveFenceSetting();

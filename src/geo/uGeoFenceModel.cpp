@@ -2,6 +2,8 @@
 
 namespace {
 
+const int kLeftAligned = int(Qt::AlignLeft | Qt::AlignVCenter);
+
 QString CornerText(double value) {
     return value == 0.0 ? QString() : TGeoFenceModel::GeneralNumberText(value);
 }
@@ -36,7 +38,7 @@ QVariant TGeoFenceModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return CellText(FFences[index.row()], index.column());
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+        return kLeftAligned;
     default:
         return {};
     }
@@ -50,7 +52,7 @@ QVariant TGeoFenceModel::headerData(int section, Qt::Orientation orientation, in
     case Qt::DisplayRole:
         return FHeaders[section];
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+        return kLeftAligned;
     default:
         return {};
     }
