@@ -3,7 +3,6 @@
 #include "uExchangeEngine.h"
 #include "uGeoFenceModel.h"
 #include "uLanguage.h"
-#include "uLinkError.h"
 #include "uMapPage.h"
 #include "uMessageService.h"
 #include "uNumbers.h"
@@ -154,12 +153,8 @@ void TGeoFenceEditor::AddWrite(const TGeoFence& fence) {
 // A command that cannot be written (the line failed, or a name from the device made it too
 // long for a frame) ends the batch with the link's message instead of leaving it half started.
 void TGeoFenceEditor::Start() {
-    try {
-        FEngine.StartSend(true);
-    } catch (const TLinkError& error) {
-        FEngine.ClearQueue();
-        FEngine.SetBusy(false);
-        FMessages.ShowMessage(error.Text(), QStringLiteral("ERROR"), TMessageIcon::Error);
+    if (const auto error = FEngine.StartBatch()) {
+        FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
     }
 }
 

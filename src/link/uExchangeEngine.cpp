@@ -42,6 +42,17 @@ void TExchangeEngine::StartSend(bool Restart) {
     SendCmd(head.ParamNo, head.RW, head.Args, head.Kind);
 }
 
+std::optional<QString> TExchangeEngine::StartBatch() {
+    try {
+        StartSend(true);
+    } catch (const TLinkError& error) {
+        ClearQueue();
+        SetBusy(false);
+        return error.Text();
+    }
+    return std::nullopt;
+}
+
 void TExchangeEngine::ResetProgress(bool Restart) {
     if (!Restart) {
         return;

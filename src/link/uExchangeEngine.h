@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 #include <deque>
+#include <optional>
 
 class ICommPort;
 class IEngineHost;
@@ -32,6 +33,9 @@ public:
     // Sends the head of the queue. With an empty queue nothing is sent and the engine
     // stays idle with the buttons enabled (while the port is open).
     void StartSend(bool Restart);
+    // Starts the queued batch as an operation does; when the line refuses the first command
+    // the batch is abandoned (queue cleared, idle) and the error text returned for the user.
+    std::optional<QString> StartBatch();
     // Formats, frames, writes and logs one command. Used directly it arms no time-out.
     // Throws TLinkError when the port fails the write or the text is too long for a frame.
     void SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args, std::uint8_t Kind);

@@ -49,12 +49,8 @@ void TParamGroups::Read(std::initializer_list<int> numbers) {
 // A command that cannot be written (the line failed, or a pasted text made it too long for a
 // frame) ends the batch with the link's message instead of leaving it half started.
 void TParamGroups::Start() {
-    try {
-        FEngine.StartSend(true);
-    } catch (const TLinkError& error) {
-        FEngine.ClearQueue();
-        FEngine.SetBusy(false);
-        FMessages.ShowMessage(error.Text(), QStringLiteral("ERROR"), TMessageIcon::Error);
+    if (const auto error = FEngine.StartBatch()) {
+        FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
     }
 }
 

@@ -341,3 +341,16 @@ TEST_F(EngineTest, TypedCommandsAreLoggedBeforeTheWriteAndBypassTheQueue) {
     EXPECT_EQ(Port.Written.size(), written);
     EXPECT_EQ(Host.Lines().mid(logged), (QStringList{">> Send : (T01,0)", ""}));
 }
+
+TEST_F(EngineTest, ABatchTheLineRefusesIsAbandonedWithItsError) {
+    Queue({3, 17});
+    Port.FailWriteWith = QStringLiteral("Write error: gone");
+    EXPECT_EQ(Engine.StartBatch(), QString("Write error: gone"));
+    EXPECT_EQ(Engine.QueueLength(), 0);
+    EXPECT_FALSE(Engine.IsBusy());
+
+    Port.FailWriteWith.clear();
+    Queue({3});
+    EXPECT_EQ(Engine.StartBatch(), std::nullopt);
+    EXPECT_TRUE(Engine.IsBusy());
+}
