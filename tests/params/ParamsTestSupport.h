@@ -12,13 +12,15 @@
 #include "uUtils.h"
 #include "ui_uFrmMain.h"
 
+#include <QAbstractItemModel>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <gtest/gtest.h>
 #include <memory>
 
-// The real main window in an empty program folder with an open fake line, and the parameter
-// layer built on its controls and engine. Replies go straight to the reply handler.
+// The real main window in an empty program folder with an open fake line, and its parameter
+// layer. Replies go straight to the reply handler.
 class ParamsTest : public ::testing::Test {
 protected:
     ParamsTest() {
@@ -32,15 +34,14 @@ protected:
         Engine().SetTimingForTests(60'000, 0); // no time-out while a test runs
         Window->ComPort().Open();
         Port->Written.clear();
-        Schedule = std::make_unique<TUploadSchedule>(Ui());
-        Replies = std::make_unique<TReplyHandler>(Ui(), Engine(), Messages, *Schedule, Fences,
-                                                  [this] { ++Repaints; });
-        Groups = std::make_unique<TParamGroups>(Ui(), Engine(), Messages, *Replies, *Schedule);
+        Schedule = &Window->Schedule();
+        Replies = &Window->Replies();
+        Groups = &Window->Groups();
+        // The geo-fence list repaints through its model.
+        QObject::connect(Ui().vtList->model(), &QAbstractItemModel::dataChanged,
+                         [this] { ++Repaints; });
     }
     ~ParamsTest() override {
-        Groups.reset();
-        Replies.reset();
-        Schedule.reset();
         Window.reset();
         SetAppDirOverride(QString());
         ResetLanguageState();
@@ -89,9 +90,8 @@ protected:
     TMessageRecorder Messages;
     TFakeCommPort* Port = nullptr;
     std::unique_ptr<TFrmMain> Window;
-    TGeoFenceList Fences{};
     int Repaints = 0;
-    std::unique_ptr<TUploadSchedule> Schedule;
-    std::unique_ptr<TReplyHandler> Replies;
-    std::unique_ptr<TParamGroups> Groups;
+    TUploadSchedule* Schedule = nullptr;
+    TReplyHandler* Replies = nullptr;
+    TParamGroups* Groups = nullptr;
 };

@@ -216,7 +216,7 @@ TEST_F(ReplyHandlerTest, AlarmFlagsAreOnOnlyForOne) {
 
 TEST_F(ReplyHandlerTest, GeoFenceReplyStoresTheFenceAndRepaints) {
     Reply("(1,P08,64,12130.0000,3115.0000,12145.0000,-3100.0000,Depot)");
-    const TGeoFence& fence = Fences[63];
+    const TGeoFence& fence = Window->GeoFences()[63];
     EXPECT_EQ(fence.Name, "Depot");
     EXPECT_DOUBLE_EQ(fence.LTLongitude, 121.5);
     EXPECT_DOUBLE_EQ(fence.LTLatitude, 31.25);
@@ -231,7 +231,7 @@ TEST_F(ReplyHandlerTest, GeoFenceReplyOutsideTheTableOrShortStoresNothing) {
                               "(1,P08,abc,0,0,0,0,X)", "(1,P08,5,100.0,10.0,0,0)"}) {
         EXPECT_THROW(Reply(reply), TReplyError) << reply;
     }
-    for (const TGeoFence& fence : Fences) {
+    for (const TGeoFence& fence : Window->GeoFences()) {
         EXPECT_TRUE(fence.Name.isEmpty());
         EXPECT_EQ(fence.LTLongitude, 0.0);
     }
