@@ -1,19 +1,8 @@
 #pragma once
 
-#include "FakeCommPort.h"
-#include "MessageRecorder.h"
-#include "uAppPaths.h"
-#include "uExchangeEngine.h"
-#include "uFrmMain.h"
+#include "WindowOnFakeLine.h"
 #include "uGeoFenceModel.h"
-#include "uLanguage.h"
 #include "uMapPage.h"
-#include "uUtils.h"
-#include "ui_uFrmMain.h"
-
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-#include <memory>
 
 // A map page that is always there and keeps every statement it is given.
 class TRecordingMapPage : public IMapPage {
@@ -24,30 +13,11 @@ public:
     QStringList Statements;
 };
 
-// The real main window in an empty program folder with an open fake line; the device buttons
-// are enabled as after the port switch.
-class GeoWindowTest : public ::testing::Test {
+// The window on a fake line with the device buttons enabled, as after the port switch.
+class GeoWindowTest : public TWindowOnFakeLine {
 protected:
-    GeoWindowTest() {
-        SetAppDirOverride(FDir.path());
-        ResetLanguageState();
-        Window = std::make_unique<TFrmMain>(Messages, [this] {
-            auto port = std::make_unique<TFakeCommPort>();
-            Port = port.get();
-            return port;
-        });
-        Window->Engine().SetTimingForTests(60'000, 0); // no time-out while a test runs
-        Window->ComPort().Open();
-        Window->SetDeviceButtons(true);
-        Port->Written.clear();
-    }
-    ~GeoWindowTest() override {
-        Window.reset();
-        SetAppDirOverride(QString());
-        ResetLanguageState();
-    }
+    GeoWindowTest() { Window->SetDeviceButtons(true); }
 
-    Ui::TFrmMain& Ui() { return Window->Controls(); }
     TGeoFenceModel& Model() { return Window->GeoFenceModel(); }
     TGeoFence& Fence(int id) { return Window->GeoFences()[id - 1]; }
 
@@ -61,21 +31,6 @@ protected:
         }
     }
 
-    // The command texts written to the line, in order.
-    QStringList Sent() const {
-        QStringList texts;
-        for (QByteArray frame : Port->Written) {
-            QByteArray text;
-            EXPECT_TRUE(ExtractFrame(frame, text));
-            texts.append(QString::fromLatin1(text));
-        }
-        return texts;
-    }
     // The device answers.
     void Reply(const QString& text) { Port->Feed(EncodeFrame(text.toLatin1()).value()); }
-
-    QTemporaryDir FDir;
-    TMessageRecorder Messages;
-    TFakeCommPort* Port = nullptr;
-    std::unique_ptr<TFrmMain> Window;
 };

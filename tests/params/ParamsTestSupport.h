@@ -1,39 +1,18 @@
 #pragma once
 
-#include "FakeCommPort.h"
-#include "MessageRecorder.h"
-#include "uAppPaths.h"
-#include "uExchangeEngine.h"
-#include "uFrmMain.h"
-#include "uLanguage.h"
+#include "WindowOnFakeLine.h"
 #include "uParamGroups.h"
 #include "uReplyHandler.h"
 #include "uUploadSchedule.h"
-#include "uUtils.h"
-#include "ui_uFrmMain.h"
 
 #include <QAbstractItemModel>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTreeView>
-#include <gtest/gtest.h>
-#include <memory>
 
-// The real main window in an empty program folder with an open fake line, and its parameter
-// layer. Replies go straight to the reply handler.
-class ParamsTest : public ::testing::Test {
+// The window on a fake line and its parameter layer. Replies go straight to the reply handler.
+class ParamsTest : public TWindowOnFakeLine {
 protected:
     ParamsTest() {
-        SetAppDirOverride(FDir.path());
-        ResetLanguageState();
-        Window = std::make_unique<TFrmMain>(Messages, [this] {
-            auto port = std::make_unique<TFakeCommPort>();
-            Port = port.get();
-            return port;
-        });
-        Engine().SetTimingForTests(60'000, 0); // no time-out while a test runs
-        Window->ComPort().Open();
-        Port->Written.clear();
         Schedule = &Window->Schedule();
         Replies = &Window->Replies();
         Groups = &Window->Groups();
@@ -41,14 +20,6 @@ protected:
         QObject::connect(Ui().vtList->model(), &QAbstractItemModel::dataChanged,
                          [this] { ++Repaints; });
     }
-    ~ParamsTest() override {
-        Window.reset();
-        SetAppDirOverride(QString());
-        ResetLanguageState();
-    }
-
-    Ui::TFrmMain& Ui() { return Window->Controls(); }
-    TExchangeEngine& Engine() { return Window->Engine(); }
 
     void Reply(const char* text) { Replies->HandleReply(QByteArray(text)); }
 
@@ -86,10 +57,6 @@ protected:
         return names;
     }
 
-    QTemporaryDir FDir;
-    TMessageRecorder Messages;
-    TFakeCommPort* Port = nullptr;
-    std::unique_ptr<TFrmMain> Window;
     int Repaints = 0;
     TUploadSchedule* Schedule = nullptr;
     TReplyHandler* Replies = nullptr;

@@ -11,16 +11,6 @@ class WindowWiringTest : public ParamsTest {
 protected:
     // The fixture opened the line directly; the buttons follow as after the port switch.
     WindowWiringTest() { Window->SetDeviceButtons(true); }
-
-    QStringList Sent() const {
-        QStringList texts;
-        for (QByteArray frame : Port->Written) {
-            QByteArray text;
-            EXPECT_TRUE(ExtractFrame(frame, text));
-            texts.append(QString::fromLatin1(text));
-        }
-        return texts;
-    }
 };
 
 } // namespace
