@@ -1,9 +1,9 @@
 // Start-up of the main window, offscreen: construction with the whole start-up sequence up to
 // the window shown, and the memory resident afterwards, before any map is loaded.
+#include "SilentMessages.h"
 #include "uAppPaths.h"
 #include "uFrmMain.h"
 #include "uLanguage.h"
-#include "uMessageService.h"
 #include "uQtSerialPort.h"
 
 #include <QApplication>
@@ -14,13 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-class TSilentMessages : public IMessageService {
-public:
-    void ShowMessage(const QString&, const QString&, TMessageIcon) override {}
-    std::optional<QString> GetSaveFileName(const QString&, const QString&) override { return {}; }
-    std::optional<QString> GetOpenFileName(const QString&, const QString&) override { return {}; }
-};
 
 double ResidentMegabytes() {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -58,12 +51,3 @@ BENCHMARK(BM_StartupToWindowShown)
     ->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

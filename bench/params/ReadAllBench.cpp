@@ -1,11 +1,11 @@
 // Read All as the technician runs it: the window, offscreen, on the real serial line to the
 // simulated device on a pseudo-terminal at 115200 Bd, against the floor the pacing sets:
 // 25 pauses of 50 ms between the 26 commands.
+#include "SilentMessages.h"
 #include "uAppPaths.h"
 #include "uExchangeEngine.h"
 #include "uFrmMain.h"
 #include "uLanguage.h"
-#include "uMessageService.h"
 #include "uQtSerialPort.h"
 #include "uSimPty.h"
 #include "ui_uFrmMain.h"
@@ -19,13 +19,6 @@
 namespace {
 
 constexpr double kFloorMs = 25 * 50.0;
-
-class TSilentMessages : public IMessageService {
-public:
-    void ShowMessage(const QString&, const QString&, TMessageIcon) override {}
-    std::optional<QString> GetSaveFileName(const QString&, const QString&) override { return {}; }
-    std::optional<QString> GetOpenFileName(const QString&, const QString&) override { return {}; }
-};
 
 void BM_WindowReadAllOverPty(benchmark::State& state) {
     QTemporaryDir folder;
@@ -91,12 +84,3 @@ void BM_HandleReply(benchmark::State& state) {
 BENCHMARK(BM_HandleReply)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
