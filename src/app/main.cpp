@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("tervo-assistant"));
@@ -37,6 +38,14 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // The map's web engine shares the widgets' graphics context, which must be asked for before
+    // the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The engine's sandbox does not start for the root user (a bench PC set up by hand, a
+    // container); the map page is the program's own, so it runs without one there.
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", QByteArrayLiteral("1"));
+    }
     QApplication app(argc, argv);
 
     // The simulated device outlives the window that talks to it.

@@ -8,6 +8,7 @@
 #include "uIniDocument.h"
 #include "uLanguage.h"
 #include "uLinkError.h"
+#include "uMapBridge.h"
 #include "uMessageService.h"
 #include "uParamGroups.h"
 #include "uPortList.h"
@@ -46,6 +47,13 @@ constexpr std::array<const char*, TFrmMain::kAlarmsPerRow> kAlarmTexts = {
 constexpr std::array<const char*, 6> kGeoFenceColumns = {
     "ID", "Name", "Lat-Left Top", "Long-Left Top", "Lat-Right Bottom", "Long-Right Bottom"};
 
+// A right-button double-click without modifiers; any other press on the same label undoes
+// what it showed.
+bool IsRevealGesture(const QMouseEvent& press) {
+    return press.type() == QEvent::MouseButtonDblClick && press.button() == Qt::RightButton &&
+           press.buttons() == Qt::RightButton && press.modifiers() == Qt::NoModifier;
+}
+
 void SetTextColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(role, color);
@@ -80,7 +88,8 @@ TFrmMain::TFrmMain(IMessageService& messages, const TCommPortFactory& portFactor
 // geo-fence replies go to the table that the geo-fence list shows.
 void TFrmMain::CreateParameterLayer() {
     FGeoFenceModel = new TGeoFenceModel(FGeoFenceList, this);
-    FGeoFenceEditor = std::make_unique<TGeoFenceEditor>(*ui, *FEngine, *this, FMessages,
+    FMapBridge = std::make_unique<TMapBridge>(*ui, FMessages);
+    FGeoFenceEditor = std::make_unique<TGeoFenceEditor>(*ui, *FEngine, *FMapBridge, FMessages,
                                                         FGeoFenceList, *FGeoFenceModel);
     FSchedule = std::make_unique<TUploadSchedule>(*ui);
     FReplies = std::make_unique<TReplyHandler>(*ui, *FEngine, FMessages, *FSchedule, FGeoFenceList,
@@ -127,6 +136,7 @@ void TFrmMain::BuildWindow() {
     ui->cboCOMIndex->lineEdit()->installEventFilter(FDigitKeys);
 #endif
     ui->lblID->installEventFilter(this);
+    ui->lblMapLat->installEventFilter(this);
 
     setFixedSize(kWindowWidth, kWindowHeight);
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
@@ -512,21 +522,27 @@ void TFrmMain::PresetBaud(const QString& text) {
     ui->txtBAUD->setText(text);
 }
 
-// A right-button double-click without modifiers reveals the technician's controls; any other
-// press on "ID:" hides them again.
+// The technician's controls, shown by the gesture on "ID:".
 void TFrmMain::lblIDMouseDown(const QMouseEvent& press) {
-    const bool reveal = press.type() == QEvent::MouseButtonDblClick &&
-                        press.button() == Qt::RightButton && press.buttons() == Qt::RightButton &&
-                        press.modifiers() == Qt::NoModifier;
+    const bool reveal = IsRevealGesture(press);
     ui->btnShowMsg->setVisible(reveal);
     ui->gbGPRS->setVisible(reveal);
     ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsAdvOperation), reveal);
 }
 
+// The tile host field, shown by the gesture on "Latitude".
+void TFrmMain::lblMapLatMouseDown(const QMouseEvent& press) {
+    ui->ed_googleurl->setVisible(IsRevealGesture(press));
+}
+
 bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->lblID && (event->type() == QEvent::MouseButtonPress ||
-                                 event->type() == QEvent::MouseButtonDblClick)) {
-        lblIDMouseDown(*static_cast<QMouseEvent*>(event));
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        const auto& press = *static_cast<QMouseEvent*>(event);
+        if (watched == ui->lblID) {
+            lblIDMouseDown(press);
+        } else if (watched == ui->lblMapLat) {
+            lblMapLatMouseDown(press);
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -666,13 +682,6 @@ QString TFrmMain::TranslateText(const QString& text) {
     return ::TranslateText(text);
 }
 
-// The map view is not part of the window yet, so no page is ever loaded and every map
-// operation ends here.
-bool TFrmMain::CheckMapLoaded() {
-    FMessages.ShowMessage(TranslateText(QStringLiteral("Google Map not loading !")),
-                          TranslateText(QStringLiteral("Message")), TMessageIcon::Information);
-    return false;
+void TFrmMain::btnLoadMapClick() {
+    FMapBridge->LoadMapPage();
 }
-
-// Without a page there is nothing to run a statement in; the guard above stops every caller.
-void TFrmMain::CallJavaScript(const QString&) {}

@@ -3,7 +3,6 @@
 #include "uCommPort.h"
 #include "uEngineHost.h"
 #include "uKeyFilter.h"
-#include "uMapPage.h"
 #include "uReplyHandler.h"
 
 #include <QTimer>
@@ -22,6 +21,7 @@ class QLabel;
 class TExchangeEngine;
 class TGeoFenceEditor;
 class TGeoFenceModel;
+class TMapBridge;
 class TParamGroups;
 class TProfile;
 class TUploadSchedule;
@@ -31,7 +31,7 @@ class TfrmDebugMemo;
 // The main window: owns the controls (the settings model), the serial port and the
 // exchange engine, runs start-up and shutdown, and switches the port. Tests find every
 // control by its object name.
-class TFrmMain : public QWidget, public IEngineHost, public IMapPage {
+class TFrmMain : public QWidget, public IEngineHost {
     Q_OBJECT
 public:
     static constexpr int kAlarmRows = 5;
@@ -55,6 +55,7 @@ public:
     TGeoFenceList& GeoFences() { return FGeoFenceList; }
     TGeoFenceModel& GeoFenceModel() { return *FGeoFenceModel; }
     TGeoFenceEditor& GeoFenceEditor() { return *FGeoFenceEditor; }
+    TMapBridge& MapBridge() { return *FMapBridge; }
     TExchangeEngine& Engine() { return *FEngine; }
     ICommPort& ComPort() { return *FComPort; }
 
@@ -64,16 +65,12 @@ public:
     void HandleReply(const QByteArray& reply) override;
     QString TranslateText(const QString& text) override;
 
-    bool CheckMapLoaded() override;
-    void CallJavaScript(const QString& statement) override;
-
 public Q_SLOTS:
     void btn_SwitchClick();
     void cbLanguageChange();
     void btnShowMsgClick();
 
-    // The map view arrives later; the button is wired already.
-    void btnLoadMapClick() {}
+    void btnLoadMapClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -102,6 +99,7 @@ private:
     void AssignKeyFilters();
     void NoteStartupError(const std::optional<QString>& error);
     void lblIDMouseDown(const QMouseEvent& press);
+    void lblMapLatMouseDown(const QMouseEvent& press);
     // The debug log window, created hidden on first use and kept for the run.
     TfrmDebugMemo& GetDebugMemo();
 
@@ -123,6 +121,7 @@ private:
     std::unique_ptr<TParamGroups> FGroups;
     std::unique_ptr<TProfile> FProfile;
     TGeoFenceModel* FGeoFenceModel = nullptr; // child of the window
+    std::unique_ptr<TMapBridge> FMapBridge;
     std::unique_ptr<TGeoFenceEditor> FGeoFenceEditor;
 
     std::array<QLabel*, kTimeLabels> FTimeLabels{};

@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // for the map's web engine
     QApplication app(argc, argv);
 
     // A fresh program folder, so the picture shows a first start in English.

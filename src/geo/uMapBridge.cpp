@@ -1,0 +1,128 @@
+#include "uMapBridge.h"
+
+#include "uLanguage.h"
+#include "uMapPageTemplate.h"
+#include "uMessageService.h"
+#include "uMyExternal.h"
+#include "uNumbers.h"
+#include "ui_uFrmMain.h"
+
+#include <QGuiApplication>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <cmath>
+
+namespace {
+
+// The default tile host takes no key; an operator whose tile host wants one sets it here.
+constexpr const char* kMapApiKey = "";
+
+// The page's own address: its scripts, styles and images come from the program's resources.
+const QUrl kPageBaseUrl(QStringLiteral("qrc:/tervo/map/"));
+
+double FieldNumber(const QLineEdit* field, double fallback) {
+    const std::optional<double> value = TextToDouble(field->text().trimmed());
+    return value && std::isfinite(*value) ? *value : fallback;
+}
+
+} // namespace
+
+TMapBridge::TMapBridge(Ui::TFrmMain& ui, IMessageService& messages, QObject* parent)
+    : QObject(parent), FUi(ui), FMessages(messages),
+      FExternal(new TMyExternal([this](double lng, double lat) { MapPointClicked(lng, lat); },
+                                [this](double ltLng, double ltLat, double rbLng, double rbLat) {
+                                    MapBoundsChanged(ltLng, ltLat, rbLng, rbLat);
+                                },
+                                nullptr, nullptr, nullptr, this)) {}
+
+// The page and its channel go before the external object they call.
+TMapBridge::~TMapBridge() {
+    delete FWebBrowser.data();
+}
+
+void TMapBridge::LoadMapPage() {
+    FApiKey = QString::fromLatin1(kMapApiKey);
+    FMapCenterLat = FieldNumber(FUi.ed_MapLat, kFallbackLat);
+    FMapCenterLng = FieldNumber(FUi.ed_MapLng, kFallbackLng);
+    FMapZoom = FieldNumber(FUi.ed_MapZoom, kFallbackZoom);
+    const QString page =
+        FormatMapPage({FUi.ed_googleurl->text(), FApiKey, FMapCenterLat, FMapCenterLng, FMapZoom});
+    CreatedWebBrowser().setHtml(page, kPageBaseUrl);
+}
+
+QWebEngineView& TMapBridge::CreatedWebBrowser() {
+    if (FWebBrowser) {
+        return *FWebBrowser;
+    }
+    auto* layout = new QVBoxLayout(FUi.pnlMapBody);
+    layout->setContentsMargins(0, 0, 0, 0);
+    FWebBrowser = new QWebEngineView(FUi.pnlMapBody);
+    layout->addWidget(FWebBrowser);
+    QWebEnginePage* page = FWebBrowser->page();
+    // The page comes from the program's resources and its tiles from the tile host.
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    auto* channel = new QWebChannel(page);
+    channel->registerObject(QStringLiteral("external"), FExternal);
+    page->setWebChannel(channel);
+    connect(FWebBrowser, &QWebEngineView::loadFinished, this,
+            &TMapBridge::FWebBrowserDocumentComplete);
+    FWebBrowser->show();
+    return *FWebBrowser;
+}
+
+void TMapBridge::FWebBrowserDocumentComplete(bool ok) {
+    FMapLoaded = true;
+    Q_EMIT PageLoaded(ok);
+}
+
+bool TMapBridge::CheckMapLoaded() {
+    if (FMapLoaded) {
+        return true;
+    }
+    FMessages.ShowMessage(TranslateText(QStringLiteral("Google Map not loading !")),
+                          TranslateText(QStringLiteral("Message")), TMessageIcon::Information);
+    return false;
+}
+
+void TMapBridge::CallJavaScript(const QString& statement) {
+    if (statement.isEmpty() || !FWebBrowser) {
+        return;
+    }
+    // Run at the page's top level, as a statement of its own; a thrown error comes back as
+    // its message, anything else as null.
+    const QString wrapped =
+        QStringLiteral("(function () { try { (0, eval)(\"") + ScriptStringText(statement) +
+        QStringLiteral("\"); return null; } catch (e) {"
+                       " return String(e && e.message !== undefined ? e.message : e); } })()");
+    FWebBrowser->page()->runJavaScript(wrapped, [this, statement](const QVariant& result) {
+        if (result.typeId() == QMetaType::QString) {
+            FMessages.ShowMessage(QStringLiteral("callJavaScript.") + statement + QLatin1Char(' ') +
+                                      result.toString(),
+                                  QGuiApplication::applicationDisplayName(),
+                                  TMessageIcon::Information);
+        }
+    });
+}
+
+void TMapBridge::MapPointClicked(double longitude, double latitude) {
+    const QByteArray latitudeText = TranslateText(QStringLiteral("Latitude")).toUtf8();
+    const QByteArray longitudeText = TranslateText(QStringLiteral("Longitude")).toUtf8();
+    FUi.txtLatLng->setText(QString::asprintf("%s: %.6f,%s: %.6f", latitudeText.constData(),
+                                             latitude, longitudeText.constData(), longitude));
+}
+
+void TMapBridge::MapBoundsChanged(double ltLongitude, double ltLatitude, double rbLongitude,
+                                  double rbLatitude) {
+    const std::initializer_list<std::pair<QLineEdit*, double>> corners = {
+        {FUi.txtGeofenceLTLongitude, ltLongitude},
+        {FUi.txtGeofenceLTLatitude, ltLatitude},
+        {FUi.txtGeofenceRBLongitude, rbLongitude},
+        {FUi.txtGeofenceRBLatitude, rbLatitude},
+    };
+    for (const auto& [edit, value] : corners) {
+        edit->setText(QString::asprintf("%.6f", value));
+    }
+}
