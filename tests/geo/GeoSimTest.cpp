@@ -1,13 +1,12 @@
-// The geo-fence table against the simulated device on a pseudo-terminal: fences written from
-// the list come back in a full read.
+// The geo-fence page against the simulated device on a pseudo-terminal, with the live map
+// page: fences written from the list come back in a full read and are drawn on the map.
 #include "MessageRecorder.h"
+#include "PageScripts.h"
 #include "uAppPaths.h"
 #include "uExchangeEngine.h"
 #include "uFrmMain.h"
-#include "uGeoFenceEditor.h"
 #include "uGeoFenceModel.h"
 #include "uLanguage.h"
-#include "uMapPage.h"
 #include "uQtSerialPort.h"
 #include "uSimPty.h"
 #include "ui_uFrmMain.h"
@@ -17,13 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Lets the map operations through; the statements go nowhere.
-class TSilentMapPage : public IMapPage {
-public:
-    bool CheckMapLoaded() override { return true; }
-    void CallJavaScript(const QString&) override {}
-};
 
 class GeoSimTest : public ::testing::Test {
 protected:
@@ -36,9 +28,11 @@ protected:
         Window->PresetPort(Device.SlavePath());
         Window->Engine().SetTimingForTests(1000, 0);
         Window->Controls().btn_Switch->click();
+        Window->Controls().ed_googleurl->setText(QStringLiteral("127.0.0.1:9")); // no tiles
+        Window->Controls().pgCtrl->setCurrentWidget(Window->Controls().tsGeo);
+        Window->show();
     }
     ~GeoSimTest() override {
-        Editor.reset();
         Window.reset();
         Device.Stop();
         SetAppDirOverride(QString());
@@ -57,16 +51,14 @@ protected:
     TSimPty Device{TSimOptions{}};
     TMessageRecorder Messages;
     std::unique_ptr<TFrmMain> Window;
-    TSilentMapPage Map;
-    std::unique_ptr<TGeoFenceEditor> Editor;
 };
 
 } // namespace
 
 TEST_F(GeoSimTest, WrittenFencesComeBackInAFullRead) {
     ASSERT_TRUE(Window->ComPort().IsOpen());
-    Editor = std::make_unique<TGeoFenceEditor>(Window->Controls(), Window->Engine(), Map, Messages,
-                                               Window->GeoFences(), Window->GeoFenceModel());
+    TPageScripts page(Window->MapBridge());
+    ASSERT_TRUE(page.LoadMap(Window->Controls()));
     struct TRow {
         int id;
         const char* name;
@@ -86,7 +78,7 @@ TEST_F(GeoSimTest, WrittenFencesComeBackInAFullRead) {
         list->selectionModel()->select(Window->GeoFenceModel().index(row.id - 1, 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    Editor->btn_GeoSetAllClick();
+    Window->Controls().btn_GeoSetAll->click();
     ASSERT_TRUE(WaitForBatch());
 
     for (TGeoFence& fence : Window->GeoFences()) {
@@ -104,6 +96,9 @@ TEST_F(GeoSimTest, WrittenFencesComeBackInAFullRead) {
                   TGeoFenceModel::GeneralNumberText(row.rbLongitude));
     }
     EXPECT_EQ(Cell(3, TGeoFenceModel::colName), "");
+
+    Window->Controls().btn_GeoShowAllFence->click();
+    EXPECT_EQ(page.Eval(QStringLiteral("user_fence.length")).toInt(), 3);
     ASSERT_EQ(Messages.Messages.size(), 2); // the success tip after each batch, nothing else
     for (const auto& message : Messages.Messages) {
         EXPECT_EQ(message.Text, "Operation success !");

@@ -1,6 +1,7 @@
 // The geo-fence page as the window runs it, with no map page loaded.
 #include "GeoTestSupport.h"
 #include "uGeoFenceEditor.h"
+#include "uMapBridge.h"
 
 #include <QHeaderView>
 #include <QSignalSpy>
@@ -29,6 +30,7 @@ TEST_F(GeoWindowTest, StartupShows64NumberedRowsWithEmptyCells) {
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_TRUE(Ui().pnlGeoEdit->isHidden());
+    EXPECT_EQ(Window->MapBridge().WebBrowser(), nullptr); // the web engine waits for the map
 }
 
 TEST_F(GeoWindowTest, ReadAllQueues64ReadsInOrderAndRepliesFillTheRows) {
@@ -100,6 +102,7 @@ TEST_F(GeoWindowTest, ClicksOnTheListStopAtTheMapCheck) {
     ASSERT_EQ(clicks.size(), 1);
     EXPECT_EQ(Messages.Messages.size(), 1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, row); // QTest leaves it down
     ASSERT_EQ(doubleClicks.size(), 1);
     EXPECT_EQ(Messages.Messages.size(), clicks.size() + doubleClicks.size());
     for (const auto& message : Messages.Messages) {
@@ -123,4 +126,30 @@ TEST_F(GeoWindowTest, ADraggedNameColumnKeepsTheNames) {
     const QPoint secondColumn(header->sectionViewportPosition(TGeoFenceModel::colID) + 5,
                               firstColumn.y());
     EXPECT_EQ(list->indexAt(secondColumn).data().toString(), "1");
+}
+
+// A right double-click on "Latitude" without modifiers shows the tile host field; any other
+// press hides it.
+TEST_F(GeoWindowTest, TheLatitudeGestureShowsAndHidesTheHostField) {
+    Ui().pgCtrl->setCurrentWidget(Ui().tsGeo);
+    Window->show();
+    QLabel* label = Ui().lblMapLat;
+    // QTest sends a double-click without its release; the release keeps the button state true.
+    const auto doubleClick = [&](Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseDClick(label, button, modifiers);
+        QTest::mouseRelease(label, button, modifiers);
+    };
+    EXPECT_TRUE(Ui().ed_googleurl->isHidden());
+    const std::function<void()> hiding[] = {
+        [&] { QTest::mouseClick(label, Qt::LeftButton); },
+        [&] { QTest::mouseClick(label, Qt::RightButton); },
+        [&] { doubleClick(Qt::LeftButton, Qt::NoModifier); },
+        [&] { doubleClick(Qt::RightButton, Qt::ShiftModifier); },
+    };
+    for (const auto& press : hiding) {
+        doubleClick(Qt::RightButton, Qt::NoModifier);
+        EXPECT_FALSE(Ui().ed_googleurl->isHidden());
+        press();
+        EXPECT_TRUE(Ui().ed_googleurl->isHidden());
+    }
 }

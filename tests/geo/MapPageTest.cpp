@@ -2,28 +2,9 @@
 // corner picking with synthetic map clicks, and the calls back into the window. The tile host
 // refuses connections, so the page must work without tiles.
 #include "GeoTestSupport.h"
-#include "uMapBridge.h"
-
-#include <QElapsedTimer>
-#include <QJsonDocument>
-#include <QSignalSpy>
-#include <QTest>
-#include <QWebEnginePage>
-#include <functional>
+#include "PageScripts.h"
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20'000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) {
-            return false;
-        }
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 class MapPageTest : public GeoWindowTest {
 protected:
@@ -34,42 +15,21 @@ protected:
         LoadMap();
     }
 
+    TPageScripts Page{Window->MapBridge()};
     TMapBridge& Bridge() { return Window->MapBridge(); }
 
-    // Presses "Load Google Map" and waits for the map and the channel to the window; then
-    // records, page-side, every call the page makes on the external object.
+    // Loads the map; then records, page-side, every call the page makes on the external
+    // object.
     void LoadMap() {
-        QSignalSpy loaded(&Bridge(), &TMapBridge::PageLoaded);
-        Ui().btnLoadMap->click();
-        ASSERT_TRUE(WaitFor([&] { return !loaded.isEmpty(); }));
-        ASSERT_TRUE(WaitFor(
-            [&] { return Eval("map_obj !== null && tervo_external_obj !== null").toBool(); }));
+        ASSERT_TRUE(Page.LoadMap(Ui()));
         Eval(R"(var recorded = []; var forwarded = window.external;
             Object.defineProperty(window, "external", { configurable: true, value: new Proxy({}, {
               get: function (t, name) { return function () {
                 recorded.push([name].concat(Array.prototype.slice.call(arguments)));
                 return forwarded[name].apply(forwarded, arguments); }; } }) });)");
     }
-
-    // Runs a script in the page and answers its value; statements given to the window before
-    // it have run by then, as the page runs scripts in order.
-    QVariant Eval(const char* script) {
-        QVariant value;
-        bool done = false;
-        Bridge().WebBrowser()->page()->runJavaScript(QString::fromUtf8(script),
-                                                     [&](const QVariant& result) {
-                                                         value = result;
-                                                         done = true;
-                                                     });
-        EXPECT_TRUE(WaitFor([&] { return done; })) << script;
-        return value;
-    }
-    QVariant Json(const char* expression) {
-        const QString script =
-            QStringLiteral("JSON.stringify(") + QString::fromUtf8(expression) + QStringLiteral(")");
-        return QJsonDocument::fromJson(Eval(script.toUtf8().constData()).toString().toUtf8())
-            .toVariant();
-    }
+    QVariant Eval(const char* script) { return Page.Eval(QString::fromUtf8(script)); }
+    QVariant Json(const char* expression) { return Page.Json(QString::fromUtf8(expression)); }
 
     void Click(double lat, double lng) {
         Eval(QString::asprintf("map_obj.fire('click', { latlng: L.latLng(%f, %f) })", lat, lng)
