@@ -112,6 +112,7 @@ void TMapBridge::MapPointClicked(double longitude, double latitude) {
     const QByteArray longitudeText = TranslateText(QStringLiteral("Longitude")).toUtf8();
     FUi.txtLatLng->setText(QString::asprintf("%s: %.6f,%s: %.6f", latitudeText.constData(),
                                              latitude, longitudeText.constData(), longitude));
+    FUi.txtLatLng->home(false); // the field is narrower than the text: show its start
 }
 
 void TMapBridge::MapBoundsChanged(double ltLongitude, double ltLatitude, double rbLongitude,
