@@ -62,8 +62,10 @@ QWebEngineView& TMapBridge::CreatedWebBrowser() {
     FWebBrowser = new QWebEngineView(FUi.pnlMapBody);
     layout->addWidget(FWebBrowser);
     QWebEnginePage* page = FWebBrowser->page();
-    // The page comes from the program's resources and its tiles from the tile host.
+    // The page comes from the program's resources and its tiles from the tile host; it has
+    // no business with the computer's files.
     page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     auto* channel = new QWebChannel(page);
     channel->registerObject(QStringLiteral("external"), FExternal);
     page->setWebChannel(channel);

@@ -235,6 +235,7 @@ TEST_F(MapPageTest, TheHostFieldCannotInjectScript) {
     EXPECT_EQ(Eval("typeof window.injected").toString(), "undefined");
     EXPECT_EQ(Eval("document.scripts.length").toInt(), 3);
     EXPECT_TRUE(Eval("tileUrlFor('javascript:alert(1)//{z}').indexOf('https://') === 0").toBool());
+    EXPECT_EQ(Eval("tileUrlFor('file:///etc/{z}')").toString(), "https://etc/{z}");
 }
 
 TEST_F(MapPageTest, ResizingTheViewResizesTheMap) {
