@@ -2,17 +2,13 @@
 // simulated device on a pseudo-terminal at 115200 Bd, against the floor the pacing sets:
 // 25 pauses of 50 ms between the 26 commands.
 #include "SilentMessages.h"
+#include "WindowOnSimPty.h"
 #include "uAppPaths.h"
-#include "uExchangeEngine.h"
 #include "uFrmMain.h"
 #include "uLanguage.h"
 #include "uQtSerialPort.h"
-#include "uSimPty.h"
 #include "ui_uFrmMain.h"
 
-#include <QApplication>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -21,43 +17,23 @@ namespace {
 constexpr double kFloorMs = 25 * 50.0;
 
 void BM_WindowReadAllOverPty(benchmark::State& state) {
-    QTemporaryDir folder;
-    SetAppDirOverride(folder.path());
-    ResetLanguageState();
-    TSimPty sim({});
-    QString error;
-    if (!sim.Start(&error)) {
-        state.SkipWithError(error.toStdString().c_str());
+    TWindowOnSimPty line;
+    if (!line.Started()) {
+        state.SkipWithError(line.Error.toStdString().c_str());
         return;
     }
-    TSilentMessages messages;
-    TFrmMain window(messages, TQtSerialPort::Factory());
-    window.show();
-    window.PresetPort(sim.SlavePath());
-    window.PresetBaud(QStringLiteral("115200"));
-    window.Controls().btn_Switch->click();
-    window.Controls().cbTipOnOK->setChecked(false);
-
     double worstMs = 0;
     for (auto _ : state) {
-        QElapsedTimer clock;
-        clock.start();
-        window.Controls().btnReadAll->click();
-        const QDeadlineTimer deadline(10'000);
-        while ((window.Engine().IsBusy() || window.Engine().QueueLength() > 0) &&
-               !deadline.hasExpired()) {
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        }
-        const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        state.SetIterationTime(ms / 1000.0);
-        worstMs = std::max(worstMs, ms);
-        if (window.Engine().QueueLength() > 0) {
+        const std::optional<double> ms = line.RunBatch(line.Window().Controls().btnReadAll, 10'000);
+        if (!ms) {
             state.SkipWithError("the batch did not complete");
+            break;
         }
+        state.SetIterationTime(*ms / 1000.0);
+        worstMs = std::max(worstMs, *ms);
     }
     state.counters["floor_ms"] = kFloorMs;
     state.counters["worst_over_floor_pct"] = (worstMs / kFloorMs - 1.0) * 100.0;
-    SetAppDirOverride(QString());
 }
 BENCHMARK(BM_WindowReadAllOverPty)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 

@@ -246,4 +246,54 @@ TEST_F(MapPageTest, ResizingTheViewResizesTheMap) {
     EXPECT_EQ(Eval("map_obj.getSize().x").toInt(), 400);
 }
 
+// The general functions the page offers beside the window's: a spot check of each family.
+TEST_F(MapPageTest, TheGeneralFunctionsDrawWhatTheyAreGiven) {
+    // The map service's own example of its encoded line form.
+    EXPECT_EQ(Json("decodePolyline('_p~iF~ps|U_ulLnnqC_mqNvxq`@').map(function (p) {"
+                   " return [Math.round(p.lat * 1e5) / 1e5, Math.round(p.lng * 1e5) / 1e5]; })")
+                  .toList(),
+              (QVariantList{QVariantList{38.5, -120.2}, QVariantList{40.7, -120.95},
+                            QVariantList{43.252, -126.453}}));
+    EXPECT_EQ(Json("decodePolyline('_p~iF~ps|U_')").toList().size(), 1); // cut short
+
+    Eval("ShowPolylineCircle(0, 0, 3963 * Math.PI / 180, 2, '#0000ff', '#0000ff')");
+    const QVariantMap circle =
+        Json("{ n: user_circle.length, ring: user_circle[0].getLatLngs()[0].map(function (p) {"
+             " return [Math.round(p.lat * 1e6) / 1e6, Math.round(p.lng * 1e6) / 1e6]; }) }")
+            .toMap();
+    EXPECT_EQ(circle["n"].toInt(), 1);
+    const QVariantList ring = circle["ring"].toList();
+    ASSERT_GE(ring.size(), 32); // 33 points, the last the first again
+    EXPECT_EQ(ring[0].toList(), (QVariantList{0, 1}));
+    EXPECT_EQ(ring[8].toList(), (QVariantList{1, 0}));
+    Eval("hidePolylineCircle()");
+    EXPECT_EQ(Eval("user_circle.length").toInt(), 0);
+
+    // Point collection: each click adds a marker and reports all of them.
+    Eval("enterGeoPoint(true, 1)");
+    Click(10, 20);
+    Click(11, 21);
+    const QVariantList reports = Recorded("doOnGeoPoint").toList();
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_EQ(reports[1].toList()[1].toString(), "10,20_11,21_");
+    EXPECT_TRUE(Eval("GeoPointPolygon instanceof L.Polyline && GeoPoints.length === 2").toBool());
+    Eval("enterGeoPoint(false, 0)");
+    Click(12, 22);
+    EXPECT_EQ(Recorded("doOnGeoPoint").toList().size(), 2);
+    EXPECT_EQ(MarkersOnMap(), 0);
+
+    // A vehicle with its label, replaced under its key, then everything cleared.
+    Eval("showMarkerOnMap(true, 'car', 22.5, 113.9, 'info', '', 0, 0, true, 'CAR 1', 4, -4, 150)");
+    Eval("showMarkerOnMap(true, 'car', 22.6, 114.0, 'info', '', 0, 0, true, 'CAR 1', 4, -4, 50)");
+    EXPECT_EQ(MarkersOnMap(), 1);
+    EXPECT_EQ(Eval("car_ary_label.car.percentOpacity + ' ' + car_ary_label.car.getPoint().lat")
+                  .toString(),
+              "50 22.6");
+    EXPECT_EQ(Eval("document.querySelectorAll('.leaflet-marker-pane div div').length").toInt(), 1);
+    Eval("clearOverlays()");
+    EXPECT_EQ(MarkersOnMap(), 0);
+    EXPECT_EQ(Eval("document.querySelectorAll('.leaflet-marker-pane div div').length").toInt(), 0);
+    EXPECT_TRUE(Messages.Messages.isEmpty());
+}
+
 } // namespace
