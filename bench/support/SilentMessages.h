@@ -8,4 +8,5 @@ public:
     void ShowMessage(const QString&, const QString&, TMessageIcon) override {}
     std::optional<QString> GetSaveFileName(const QString&, const QString&) override { return {}; }
     std::optional<QString> GetOpenFileName(const QString&, const QString&) override { return {}; }
+    bool Confirm(const QString&, const QString&) override { return true; }
 };

@@ -3,6 +3,7 @@
 #include "uAppPaths.h"
 #include "uDebugMemo.h"
 #include "uExchangeEngine.h"
+#include "uFieldStates.h"
 #include "uGeoFenceEditor.h"
 #include "uGeoFenceModel.h"
 #include "uIniDocument.h"
@@ -21,6 +22,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <vector>
@@ -31,6 +33,11 @@ const QString kConfigSection = QStringLiteral("config");
 const QString kLanguageKey = QStringLiteral("language");
 const QString kDefaultLanguage = QStringLiteral("english");
 const QString kPortErrorCaption = QStringLiteral("ERROR"); // shown as it stands, untranslated
+
+const char* const kResumeText = "Resume [&R]";
+const char* const kCancelBatchText = "Cancel";
+const char* const kCloseWhileWritingText =
+    "A write to the device is still running. Close the window anyway?";
 
 const QColor kSwitchOpenColor(0xA6, 0xCA, 0xF0); // sky blue while the port is open
 const QColor kSwitchClosedColor(0x00, 0x00, 0xFF);
@@ -96,6 +103,7 @@ void TFrmMain::CreateParameterLayer() {
                                                [this] { FGeoFenceModel->Refresh(); });
     FGroups = std::make_unique<TParamGroups>(*ui, *FEngine, FMessages, *FReplies, *FSchedule);
     FProfile = std::make_unique<TProfile>(*ui, FMessages, *FReplies);
+    FFieldStates = std::make_unique<TFieldStates>(*ui, *FEngine, *FGeoFenceModel);
 }
 
 TFrmMain::~TFrmMain() {
@@ -130,6 +138,7 @@ void TFrmMain::BuildWindow() {
     ui->RzMeter_Volume->ConfigureVolume();
     CreateTimeLabels();
     CreateAlarmBoxes();
+    CreateStatusStrip();
 
 #ifdef Q_OS_WIN
     // Port numbers only; elsewhere the field takes device names and paths.
@@ -142,6 +151,35 @@ void TFrmMain::BuildWindow() {
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+// The progress bar keeps the left of its strip; the outcome line and its two buttons take the
+// rest, so the line is always in view whatever page is shown.
+void TFrmMain::CreateStatusStrip() {
+    constexpr int kTop = 105;
+    constexpr int kHeight = 16;
+    constexpr int kBarWidth = 180;
+    constexpr int kButtonWidth = 90;
+    ui->rgbBar->setGeometry(0, kTop, kBarWidth, kHeight);
+    QFont small = font();
+    small.setPixelSize(11);
+    FOutcome = new QLabel(this);
+    FOutcome->setObjectName(QStringLiteral("lblOutcome"));
+    FOutcome->setGeometry(kBarWidth + 6, kTop, kWindowWidth - kBarWidth - 2 * kButtonWidth - 12,
+                          kHeight);
+    FOutcome->setFont(small);
+    FOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    FResume = new QPushButton(this);
+    FResume->setObjectName(QStringLiteral("btnResume"));
+    FCancelBatch = new QPushButton(this);
+    FCancelBatch->setObjectName(QStringLiteral("btnCancelBatch"));
+    int x = kWindowWidth - 2 * kButtonWidth - 2;
+    for (QPushButton* button : {FResume, FCancelBatch}) {
+        button->setGeometry(x, kTop - 1, kButtonWidth - 2, kHeight + 2);
+        button->setFont(small);
+        button->setEnabled(false);
+        x += kButtonWidth;
     }
 }
 
@@ -191,6 +229,9 @@ void TFrmMain::ConnectHandlers() {
     for (const auto& [button, handler] : clicks) {
         connect(button, &QAbstractButton::clicked, this, handler);
     }
+    connect(FResume, &QAbstractButton::clicked, this, &TFrmMain::btnResumeClick);
+    connect(FCancelBatch, &QAbstractButton::clicked, this, &TFrmMain::btnCancelBatchClick);
+    connect(FEngine.get(), &TExchangeEngine::BatchChanged, this, &TFrmMain::ShowBatchOutcome);
     using TGeoHandler = void (TGeoFenceEditor::*)();
     const std::initializer_list<std::pair<QAbstractButton*, TGeoHandler>> geoClicks = {
         {ui->btn_GeoRead, &TGeoFenceEditor::btn_GeoReadClick},
@@ -270,6 +311,7 @@ void TFrmMain::FormCreate() {
     LoadLanguage(ListedLanguage(language));
     InitGeoFenceList();
     ApplyTranslations();
+    ApplyAddedTexts();
     NoteStartupError(ExportLanguageFile(kDefaultLanguage));
     SelectConfiguredLanguage(language);
     for (QWidget* digitsOnly :
@@ -455,6 +497,23 @@ void TFrmMain::ApplyTranslations() {
     });
 }
 
+// Texts the window has beyond its original ones: looked up after those, so every id that a
+// language file already uses keeps its meaning, and before the master file is written, so
+// they can be translated too.
+QStringList TFrmMain::AddedTexts() {
+    return QStringList{QString::fromLatin1(kResumeText), QString::fromLatin1(kCancelBatchText),
+                       QString::fromLatin1(kCloseWhileWritingText)} +
+           OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts();
+}
+
+void TFrmMain::ApplyAddedTexts() {
+    for (const QString& text : AddedTexts()) {
+        TranslateText(text);
+    }
+    FResume->setText(TranslateText(QString::fromLatin1(kResumeText)));
+    FCancelBatch->setText(TranslateText(QString::fromLatin1(kCancelBatchText)));
+}
+
 void TFrmMain::ApplyCaptions(std::initializer_list<TCaption> captions) {
     for (const TCaption& caption : captions) {
         const QString text = TranslateText(QString::fromUtf8(caption.text));
@@ -562,6 +621,9 @@ void TFrmMain::cbLanguageChange() {
 }
 
 void TFrmMain::btn_SwitchClick() {
+    if (FComPort->IsOpen()) {
+        FEngine->AbortBatch(TBatchEnd::PortClosed);
+    }
     FEngine->ClearQueue();
     FReplies->StopCharging();
     try {
@@ -624,6 +686,12 @@ void TFrmMain::SetSwitchColor(const QColor& color) {
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
+    if (FEngine->WritesPending() &&
+        !FMessages.Confirm(TranslateText(QString::fromLatin1(kCloseWhileWritingText)),
+                           windowTitle())) {
+        event->ignore();
+        return;
+    }
     if (FComPort->IsOpen()) {
         try {
             FComPort->Close();
@@ -672,6 +740,27 @@ void TFrmMain::SetDeviceButtons(bool enabled) {
              ui->btn_GeoEdit, ui->btn_GeoSetAll}) {
         button->setEnabled(usable);
     }
+    UpdateBatchButtons();
+}
+
+void TFrmMain::ShowBatchOutcome(const TBatchOutcome& outcome) {
+    FOutcome->setText(OutcomeText(outcome, ::TranslateText));
+    UpdateBatchButtons();
+}
+
+void TFrmMain::UpdateBatchButtons() {
+    FResume->setEnabled(FEngine->CanResume() && FComPort->IsOpen());
+    FCancelBatch->setEnabled(FEngine->CanCancel());
+}
+
+void TFrmMain::btnResumeClick() {
+    if (const auto error = FEngine->Resume()) {
+        FMessages.ShowMessage(*error, kPortErrorCaption, TMessageIcon::Error);
+    }
+}
+
+void TFrmMain::btnCancelBatchClick() {
+    FEngine->Cancel();
 }
 
 void TFrmMain::HandleReply(const QByteArray& reply) {

@@ -18,6 +18,9 @@ class TFrmMain;
 class IMessageService;
 class QCheckBox;
 class QLabel;
+class QPushButton;
+class TFieldStates;
+struct TBatchOutcome;
 class TExchangeEngine;
 class TGeoFenceEditor;
 class TGeoFenceModel;
@@ -43,6 +46,10 @@ public:
              QWidget* parent = nullptr);
     ~TFrmMain() override;
 
+    // The texts the window looks up after its original ones, in that order: they take the
+    // ids after those, before the master language file is written.
+    static QStringList AddedTexts();
+
     // Start options: the text of the port field and of the baud field.
     void PresetPort(const QString& field);
     void PresetBaud(const QString& text);
@@ -55,6 +62,7 @@ public:
     TGeoFenceList& GeoFences() { return FGeoFenceList; }
     TGeoFenceModel& GeoFenceModel() { return *FGeoFenceModel; }
     TGeoFenceEditor& GeoFenceEditor() { return *FGeoFenceEditor; }
+    TFieldStates& FieldStates() { return *FFieldStates; }
     TMapBridge& MapBridge() { return *FMapBridge; }
     TExchangeEngine& Engine() { return *FEngine; }
     ICommPort& ComPort() { return *FComPort; }
@@ -71,6 +79,8 @@ public Q_SLOTS:
     void btnShowMsgClick();
 
     void btnLoadMapClick();
+    void btnResumeClick();
+    void btnCancelBatchClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -83,6 +93,10 @@ private:
     };
 
     void BuildWindow();
+    void CreateStatusStrip();
+    void ApplyAddedTexts();
+    void ShowBatchOutcome(const TBatchOutcome& outcome);
+    void UpdateBatchButtons();
     void CreateTimeLabels();
     void CreateAlarmBoxes();
     void CreateParameterLayer();
@@ -123,6 +137,13 @@ private:
     TGeoFenceModel* FGeoFenceModel = nullptr; // child of the window
     std::unique_ptr<TMapBridge> FMapBridge;
     std::unique_ptr<TGeoFenceEditor> FGeoFenceEditor;
+    std::unique_ptr<TFieldStates> FFieldStates;
+
+    // The status strip beside the progress bar: what runs, how the last batch ended, and the
+    // way to take a stopped batch up again or drop it.
+    QLabel* FOutcome = nullptr;
+    QPushButton* FResume = nullptr;
+    QPushButton* FCancelBatch = nullptr;
 
     std::array<QLabel*, kTimeLabels> FTimeLabels{};
     std::array<std::array<QCheckBox*, kAlarmsPerRow>, kAlarmRows> FAlarmBoxes{};

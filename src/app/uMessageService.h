@@ -19,4 +19,6 @@ public:
                                                    const QString& filter) = 0;
     virtual std::optional<QString> GetOpenFileName(const QString& folder,
                                                    const QString& filter) = 0;
+    // A modal question with OK and Cancel, Cancel the default; true when the user chose OK.
+    virtual bool Confirm(const QString& text, const QString& caption) = 0;
 };

@@ -29,6 +29,14 @@ void TQtMessageService::ShowMessage(const QString& text, const QString& caption,
     box.exec();
 }
 
+bool TQtMessageService::Confirm(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    FOwner);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
 std::optional<QString> TQtMessageService::GetSaveFileName(const QString& proposedName,
                                                           const QString& filter) {
     return Chosen(QFileDialog::getSaveFileName(FOwner, QString(), proposedName, filter, nullptr,

@@ -14,6 +14,7 @@ public:
     std::optional<QString> GetSaveFileName(const QString& proposedName,
                                            const QString& filter) override;
     std::optional<QString> GetOpenFileName(const QString& folder, const QString& filter) override;
+    bool Confirm(const QString& text, const QString& caption) override;
 
 private:
     QPointer<QWidget> FOwner;

@@ -19,5 +19,7 @@ struct TGeoFence {
     }
 };
 
+inline constexpr int kGeoFenceCount = 64;
+
 // The device's table, the fence with ID n at position n - 1.
-using TGeoFenceList = std::array<TGeoFence, 64>;
+using TGeoFenceList = std::array<TGeoFence, kGeoFenceCount>;

@@ -152,8 +152,8 @@ void TGeoFenceEditor::AddWrite(const TGeoFence& fence) {
 
 // A command that cannot be written (the line failed, or a name from the device made it too
 // long for a frame) ends the batch with the link's message instead of leaving it half started.
-void TGeoFenceEditor::Start() {
-    if (const auto error = FEngine.StartBatch()) {
+void TGeoFenceEditor::Start(const QAbstractButton* button) {
+    if (const auto error = FEngine.StartBatch(BatchLabel(button->text()))) {
         FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
     }
 }
@@ -170,7 +170,7 @@ void TGeoFenceEditor::btn_GeoReadClick() {
     for (const TGeoFence& fence : FFences) {
         FEngine.AddCmd(kGeoFenceParam, kRead, QStringLiteral(",%1").arg(fence.ID), kLetterP);
     }
-    Start();
+    Start(FUi.btn_GeoRead);
 }
 
 // Leaving first and entering again drops markers placed before, so the page never holds two
@@ -216,7 +216,7 @@ void TGeoFenceEditor::btnGeoSaveClick() {
     fence->RBLatitude = CornerValue(FUi.txtGeofenceRBLatitude);
     FModel.Refresh();
     AddWrite(*fence);
-    Start();
+    Start(FUi.btn_GeoSetAll);
     ShowEditPanel(false);
 }
 
@@ -237,7 +237,7 @@ void TGeoFenceEditor::btn_GeoSetAllClick() {
         AddWrite(FFences[row]);
     }
     if (!rows.empty()) {
-        Start();
+        Start(FUi.btn_GeoSetAll);
     }
 }
 
@@ -251,7 +251,7 @@ void TGeoFenceEditor::btn_GeoDisableClick() {
         return;
     }
     FEngine.AddCmd(kGeoFenceParam, kWrite, QStringLiteral(",%1,0,0,0,0,").arg(fence->ID), kLetterP);
-    Start();
+    Start(FUi.btn_GeoDisable);
     HideGeoFences();
 }
 

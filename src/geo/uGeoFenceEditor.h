@@ -11,6 +11,7 @@ namespace Ui {
 class TFrmMain;
 }
 class IMapPage;
+class QAbstractButton;
 class IMessageService;
 class TExchangeEngine;
 class TGeoFenceModel;
@@ -59,7 +60,8 @@ private:
     void DrawGeoFence(const TGeoFence& corners, const TFenceStyle& style);
     void PanMapTo(double latitude, double longitude);
     void AddWrite(const TGeoFence& fence);
-    void Start();
+    // The batch is named after the button that started it.
+    void Start(const QAbstractButton* button);
     void ShowEditPanel(bool shown);
 
     Ui::TFrmMain& FUi;

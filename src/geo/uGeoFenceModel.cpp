@@ -39,9 +39,32 @@ QVariant TGeoFenceModel::data(const QModelIndex& index, int role) const {
         return CellText(FFences[index.row()], index.column());
     case Qt::TextAlignmentRole:
         return kLeftAligned;
+    case Qt::DecorationRole:
+        return index.column() == colID ? QVariant(FieldMarkIcon(FMarks[index.row()].Mark))
+                                       : QVariant();
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
+        return FMarks[index.row()].Mark == TFieldMark::None ? QVariant()
+                                                            : QVariant(FMarks[index.row()].Text);
     default:
         return {};
     }
+}
+
+void TGeoFenceModel::SetMark(int id, TFieldMark mark, const QString& text) {
+    if (id < 1 || id > kGeoFenceCount) {
+        return;
+    }
+    TRowMark next{mark, mark == TFieldMark::None ? QString() : text};
+    if (FMarks[id - 1].Mark == next.Mark && FMarks[id - 1].Text == next.Text) {
+        return;
+    }
+    FMarks[id - 1] = std::move(next);
+    Q_EMIT dataChanged(index(id - 1, 0), index(id - 1, kColumns - 1));
+}
+
+TFieldMark TGeoFenceModel::Mark(int id) const {
+    return id >= 1 && id <= kGeoFenceCount ? FMarks[id - 1].Mark : TFieldMark::None;
 }
 
 QVariant TGeoFenceModel::headerData(int section, Qt::Orientation orientation, int role) const {

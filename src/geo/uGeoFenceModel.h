@@ -1,9 +1,11 @@
 #pragma once
 
+#include "uFieldMark.h"
 #include "uGeoFence.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <array>
 
 // The geo-fence table as the list shows it: one row per fence in ID order, cell texts made
 // on demand from the records. Columns are identified by their tag, so a column the user
@@ -20,6 +22,10 @@ public:
     void SetHeaders(const QStringList& headers);
     // The records changed behind the model's back: every cell is asked for again.
     void Refresh();
+    // How fence id compares with the device: a badge on its ID cell and, in words, the
+    // row's tooltip.
+    void SetMark(int id, TFieldMark mark, const QString& text);
+    TFieldMark Mark(int id) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -35,6 +41,12 @@ public:
     static QString GeneralNumberText(double value);
 
 private:
+    struct TRowMark {
+        TFieldMark Mark = TFieldMark::None;
+        QString Text;
+    };
+
     TGeoFenceList& FFences;
     QStringList FHeaders;
+    std::array<TRowMark, kGeoFenceCount> FMarks{};
 };

@@ -11,12 +11,15 @@
 #include <QLocale>
 #include <QPointer>
 #include <algorithm>
+#include <utility>
 
 TExchangeEngine::TExchangeEngine(ICommPort& port, IEngineHost& host, QObject* parent)
     : QObject(parent), FPort(port), FHost(host) {
     tmOverTime.setInterval(1000);
     connect(&tmOverTime, &QTimer::timeout, this, &TExchangeEngine::tmOverTimeTimer);
     connect(&FPort, &ICommPort::RxChar, this, &TExchangeEngine::ComPortRxChar);
+    // Connected before anyone else can be: the batch has ended before the window reacts.
+    connect(&FPort, &ICommPort::LineLost, this, [this] { AbortBatch(TBatchEnd::LineLost); });
 }
 
 TExchangeEngine::~TExchangeEngine() = default;
@@ -32,6 +35,9 @@ void TExchangeEngine::AddCmd(std::int32_t ParamNo, std::uint8_t RW, const QStrin
 }
 
 void TExchangeEngine::StartSend(bool Restart) {
+    if (Restart && !FCmdList.empty()) {
+        BeginBatch();
+    }
     ResetProgress(Restart);
     if (FCmdList.empty()) {
         SetBusy(false);
@@ -42,15 +48,95 @@ void TExchangeEngine::StartSend(bool Restart) {
     SendCmd(head.ParamNo, head.RW, head.Args, head.Kind);
 }
 
-std::optional<QString> TExchangeEngine::StartBatch() {
+std::optional<QString> TExchangeEngine::StartBatch(const QString& label) {
+    FNextLabel = label;
     try {
         StartSend(true);
     } catch (const TLinkError& error) {
+        AbortBatch(TBatchEnd::LineLost);
         ClearQueue();
         SetBusy(false);
         return error.Text();
     }
     return std::nullopt;
+}
+
+std::optional<QString> TExchangeEngine::Resume() {
+    if (!CanResume()) {
+        return std::nullopt;
+    }
+    FBatch->End = TBatchEnd::Running;
+    ReportBatch();
+    try {
+        StartSend(false);
+    } catch (const TLinkError& error) {
+        AbortBatch(TBatchEnd::LineLost);
+        ClearQueue();
+        SetBusy(false);
+        return error.Text();
+    }
+    return std::nullopt;
+}
+
+bool TExchangeEngine::CanResume() const {
+    return FBatch && FBatch->End == TBatchEnd::NoAnswer && !FCmdList.empty() && !IsBusy();
+}
+
+bool TExchangeEngine::WritesPending() const {
+    return IsBusy() && std::any_of(FCmdList.begin(), FCmdList.end(),
+                                   [](const TCmdItem& cmd) { return cmd.RW != 0; });
+}
+
+void TExchangeEngine::Cancel() {
+    AbortBatch(TBatchEnd::Cancelled);
+    CancelQueue();
+    SetBusy(false);
+}
+
+void TExchangeEngine::BeginBatch() {
+    FBatch = TBatchOutcome{};
+    FBatch->Label = std::exchange(FNextLabel, QString());
+    FBatch->Total = QueueLength();
+    FBatchClock.start();
+    ReportBatch();
+}
+
+void TExchangeEngine::RecordAnswer(const TCmdItem& head) {
+    const TCmdAnswer answer{head, FReply.Text, CheckWrite(head, FReply.Text)};
+    if (FBatch) {
+        // A late reply takes a stopped batch up again.
+        if (FBatch->End == TBatchEnd::NoAnswer) {
+            FBatch->End = TBatchEnd::Running;
+        }
+        ++FBatch->Answered;
+        FBatch->Confirmed += answer.Check == TWriteCheck::Confirmed ? 1 : 0;
+        FBatch->Differs += answer.Check == TWriteCheck::Differs ? 1 : 0;
+    }
+    Q_EMIT CommandAnswered(answer);
+}
+
+// A batch ends once; a stopped one (no answer) can still end as cancelled or superseded.
+void TExchangeEngine::EndBatch(TBatchEnd end) {
+    if (!FBatch || (FBatch->End != TBatchEnd::Running && FBatch->End != TBatchEnd::NoAnswer)) {
+        return;
+    }
+    FBatch->End = end;
+    FBatch->Pending = QList<TCmdItem>(FCmdList.begin(), FCmdList.end());
+    if (FBatch->Succeeded()) {
+        FReply.CompletedBatch = true;
+    }
+    ReportBatch();
+}
+
+void TExchangeEngine::AbortBatch(TBatchEnd end) {
+    EndBatch(end);
+}
+
+void TExchangeEngine::ReportBatch() {
+    if (FBatch) {
+        FBatch->ElapsedMs = FBatchClock.isValid() ? FBatchClock.elapsed() : 0;
+        Q_EMIT BatchChanged(*FBatch);
+    }
 }
 
 void TExchangeEngine::ResetProgress(bool Restart) {
@@ -79,14 +165,7 @@ void TExchangeEngine::SetBusy(bool Busy) {
 void TExchangeEngine::SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args,
                               std::uint8_t Kind) {
     FLastRW = RW;
-    QByteArray text;
-    if (ParamNo == 20) {
-        text = QString::asprintf("(P%.2d)", ParamNo).toLatin1();
-    } else {
-        text =
-            QString::asprintf(Kind != 0 ? "(T%.2d,%d" : "(P%.2d,%d", ParamNo, int(RW)).toLatin1() +
-            Args.toLatin1() + ')';
-    }
+    const QByteArray text = CommandText(TCmdItem{ParamNo, RW, Args, Kind});
     WritePort(FrameOrThrow(text));
     FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), text));
 }
@@ -112,11 +191,16 @@ void TExchangeEngine::WritePort(const QByteArray& Frame) {
         FPort.Write(Frame);
         return;
     }
+    AbortBatch(TBatchEnd::LineLost);
     ClearQueue();
     SetBusy(false);
 }
 
 void TExchangeEngine::NextCmd() {
+    if (FReply.Active && !FReply.AnswersHead) {
+        return; // logged and applied, but it is not what the head command waits for
+    }
+    FReply.AnswersHead = false; // one reply advances the queue once
     --FBatchLeft;
     SetProgressCount(FBarTotal - FBatchLeft);
     if (FCmdList.empty()) {
@@ -124,12 +208,15 @@ void TExchangeEngine::NextCmd() {
         SetProgressCount(0);
         return;
     }
+    RecordAnswer(FCmdList.front());
     FCmdList.pop_front();
     if (FCmdList.empty()) {
         SetBusy(false);
         SetProgressCount(0);
+        EndBatch(TBatchEnd::Complete);
         return;
     }
+    ReportBatch();
     const QPointer<TExchangeEngine> alive(this);
     WaitMs(FPauseMs);
     if (alive) {
@@ -138,6 +225,7 @@ void TExchangeEngine::NextCmd() {
 }
 
 void TExchangeEngine::ClearQueue() {
+    EndBatch(TBatchEnd::Cancelled);
     FHost.AddLog(QString());
     FRxBuffer.clear();
     FCmdList.clear();
@@ -166,12 +254,20 @@ void TExchangeEngine::ProcessRxBuffer() {
             continue;
         }
         FHost.AddLog(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == 0 ? 0 : 1]), text));
+        const bool answersHead = !FCmdList.empty() && AnswersCommand(text, FCmdList.front());
+        const QPointer<TExchangeEngine> alive(this);
+        const TReplyContext outer =
+            std::exchange(FReply, TReplyContext{true, answersHead, false, text});
         try {
             FHost.HandleReply(text);
         } catch (...) {
             // A reply that cannot be applied does not advance the queue; the time-out
             // ends the batch.
         }
+        if (!alive) {
+            return;
+        }
+        FReply = outer;
     }
 }
 
@@ -194,6 +290,11 @@ void TExchangeEngine::tmOverTimeTimer() {
     ++FOverTimeTicks;
     if (FOverTimeTicks >= kOverTimeTicks) {
         SetBusy(false);
+        if (!FCmdList.empty()) {
+            FHost.AddLog(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNoAnswerLogLabel)),
+                                 CommandText(FCmdList.front())));
+        }
+        EndBatch(TBatchEnd::NoAnswer);
         Q_EMIT BatchTimedOut();
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "uBatchOutcome.h"
 #include "uCmdItem.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <deque>
@@ -20,6 +22,11 @@ class IEngineHost;
 // step, and a completed batch ends at 0 of its size again. After a time-out the bar keeps
 // the count the batch reached until the next batch starts, which is how the user sees
 // that the device stopped answering.
+//
+// A reply advances the queue only when it answers the command at the head, so status reports
+// nobody asked for, console replies and the late original reply of a re-sent command never
+// shift a batch. Every batch ends in one outcome (complete, no answer, line lost, port
+// closed, cancelled), reported with BatchChanged; writes are checked against their replies.
 class TExchangeEngine : public QObject {
     Q_OBJECT
 public:
@@ -35,7 +42,7 @@ public:
     void StartSend(bool Restart);
     // Starts the queued batch as an operation does; when the line refuses the first command
     // the batch is abandoned (queue cleared, idle) and the error text returned for the user.
-    std::optional<QString> StartBatch();
+    std::optional<QString> StartBatch(const QString& label = QString());
     // Formats, frames, writes and logs one command. Used directly it arms no time-out.
     // Throws TLinkError when the port fails the write or the text is too long for a frame.
     void SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args, std::uint8_t Kind);
@@ -44,10 +51,28 @@ public:
     // the queue: busy state, time-out and reply label stay as they are. Throws TLinkError
     // before logging anything when the text does not fit a frame.
     void SendTyped(const QByteArray& text);
-    // Called by the reply handler after every reply it applied.
+    // Called by the reply handler after every reply it applied. Advances the queue only when
+    // the reply being handled answers the head command (or when called outside a reply).
     void NextCmd();
+    // ClearQueue supersedes a running batch: it ends as cancelled.
     void ClearQueue();
     void CancelQueue();
+
+    // After the device did not answer: sends the head command again and goes on with the
+    // batch. Returns the line's error text when the write fails (the batch then ends).
+    std::optional<QString> Resume();
+    // Drops what is queued; a running or stopped batch ends as cancelled.
+    void Cancel();
+    // Ends the current batch with this outcome (the line was lost or closed under it).
+    void AbortBatch(TBatchEnd end);
+    bool CanResume() const;
+    bool CanCancel() const { return !FCmdList.empty(); }
+    // A batch is under way with writes still to be answered.
+    bool WritesPending() const;
+    // True while handling a reply that completed a batch with every write confirmed.
+    bool ReplyCompletedBatch() const { return FReply.CompletedBatch; }
+    // The batch under way or the last one; End is Running while it goes on.
+    const std::optional<TBatchOutcome>& Batch() const { return FBatch; }
     void SetBusy(bool Busy);
     void ResetProgress(bool Restart);
     void ProcessRxBuffer();
@@ -56,6 +81,8 @@ public:
     void WaitMs(int Ms);
 
     bool IsBusy() const { return tmOverTime.isActive(); }
+    // True while a received reply is being applied.
+    bool HandlingReply() const { return FReply.Active; }
     int QueueLength() const { return static_cast<int>(FCmdList.size()); }
     const std::deque<TCmdItem>& Queue() const { return FCmdList; }
     const QByteArray& RxBuffer() const { return FRxBuffer; }
@@ -69,6 +96,10 @@ public:
 Q_SIGNALS:
     // The device did not answer the command in flight within the time-out.
     void BatchTimedOut();
+    // A batch started, moved on, stopped or ended.
+    void BatchChanged(const TBatchOutcome& outcome);
+    // The device answered the head command of the queue (before the next one is sent).
+    void CommandAnswered(const TCmdAnswer& answer);
 
 private:
     void SetProgress(int total, int count);
@@ -76,6 +107,18 @@ private:
     void BoundRxBuffer();
     static QByteArray FrameOrThrow(const QByteArray& text);
     QString LogLine(const char* direction, const QString& label, const QByteArray& text) const;
+    void BeginBatch();
+    void RecordAnswer(const TCmdItem& head);
+    void EndBatch(TBatchEnd end);
+    void ReportBatch();
+
+    // The reply being handled; saved and restored around nested replies of the pauses.
+    struct TReplyContext {
+        bool Active = false;
+        bool AnswersHead = false;
+        bool CompletedBatch = false;
+        QByteArray Text;
+    };
 
     ICommPort& FPort;
     IEngineHost& FHost;
@@ -89,4 +132,8 @@ private:
     int FPauseMs = 50;
     int FBarTotal = 0;
     int FBarCount = 0;
+    TReplyContext FReply;
+    QString FNextLabel;
+    std::optional<TBatchOutcome> FBatch;
+    QElapsedTimer FBatchClock;
 };

@@ -23,8 +23,16 @@ constexpr int kStatus = 1; // T01 status report, P01 firmware version
 constexpr int kMaxVolume = 6;
 constexpr int kMinBatteryAlert = 10;
 
+const char* const kStatusQueryText = "Status query";
+const char* const kVolumeText = "Volume";
+const char* const kFactoryDefaultQuestion = "Restore the factory defaults of the device %1?";
+
 QString Trimmed(const QLineEdit* edit) {
     return edit->text().trimmed();
+}
+
+QString Tr(const char* text) {
+    return TranslateText(QString::fromLatin1(text));
 }
 
 } // namespace
@@ -46,18 +54,30 @@ void TParamGroups::Read(std::initializer_list<int> numbers) {
     }
 }
 
+QStringList TParamGroups::Texts() {
+    QStringList texts;
+    for (const char* text : {kStatusQueryText, kVolumeText, kFactoryDefaultQuestion}) {
+        texts.append(QString::fromLatin1(text));
+    }
+    return texts;
+}
+
+QString TParamGroups::GroupLabel(const QString& group, const QAbstractButton* button) {
+    return QStringLiteral("%1: %2").arg(BatchLabel(group), BatchLabel(button->text()));
+}
+
 // A command that cannot be written (the line failed, or a pasted text made it too long for a
 // frame) ends the batch with the link's message instead of leaving it half started.
-void TParamGroups::Start() {
-    if (const auto error = FEngine.StartBatch()) {
+void TParamGroups::Start(const QString& label) {
+    if (const auto error = FEngine.StartBatch(label)) {
         FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
     }
 }
 
-void TParamGroups::RunReads(std::initializer_list<int> numbers) {
+void TParamGroups::RunReads(const QString& label, std::initializer_list<int> numbers) {
     FEngine.ClearQueue();
     Read(numbers);
-    Start();
+    Start(label);
 }
 
 void TParamGroups::Write(int number, const QString& args) {
@@ -72,11 +92,12 @@ void TParamGroups::sbT01Click() {
     FEngine.ClearQueue();
     FEngine.AddCmd(kStatus, kRead, QString(), kLetterP);
     FEngine.AddCmd(kStatus, kRead, QString(), kLetterT);
-    Start();
+    Start(Tr(kStatusQueryText));
 }
 
 void TParamGroups::btnCenterNumberReadClick() {
-    RunReads({3, 17, 10, 12, 6, 25, 31, 34});
+    RunReads(GroupLabel(FUi.gbBasicInfo->title(), FUi.btnCenterNumberRead),
+             {3, 17, 10, 12, 6, 25, 31, 34});
 }
 
 void TParamGroups::btnCenterNumberSetClick() {
@@ -86,21 +107,21 @@ void TParamGroups::btnCenterNumberSetClick() {
     }
     EnqueueBatteryTimeAndCalls();
     EnqueueGSensorAndHistory();
-    Start();
+    Start(GroupLabel(FUi.gbBasicInfo->title(), FUi.btnCenterNumberSet));
 }
 
 void TParamGroups::btnGprsReadClick() {
-    RunReads({5});
+    RunReads(GroupLabel(FUi.gbGPRS->title(), FUi.btnGprsRead), {5});
 }
 
 void TParamGroups::btnGprsSetClick() {
     FEngine.ClearQueue();
     EnqueueGprs();
-    Start();
+    Start(GroupLabel(FUi.gbGPRS->title(), FUi.btnGprsSet));
 }
 
 void TParamGroups::btnWorkModeReadClick() {
-    RunReads({7, 4, 21, 18});
+    RunReads(GroupLabel(FUi.gbDataUploading->title(), FUi.btnWorkModeRead), {7, 4, 21, 18});
 }
 
 void TParamGroups::btnWorkModeSetClick() {
@@ -111,19 +132,23 @@ void TParamGroups::btnWorkModeSetClick() {
     }
     EnqueueUploading(*counts);
     EnqueueKeepAlive();
-    Start();
+    Start(GroupLabel(FUi.gbDataUploading->title(), FUi.btnWorkModeSet));
+}
+
+QString TParamGroups::VipLabel(const QAbstractButton* button) const {
+    return GroupLabel(FUi.pgCtrl->tabText(FUi.pgCtrl->indexOf(FUi.tsAuthorization)), button);
 }
 
 void TParamGroups::btnVipCfgReadClick() {
     FEngine.ClearQueue();
     EnqueueVipReads();
-    Start();
+    Start(VipLabel(FUi.btnVipCfgRead));
 }
 
 // Does not clear the queue first: the commands are added to whatever it holds.
 void TParamGroups::btnVipCfgSetClick() {
     EnqueueVipWrites();
-    Start();
+    Start(VipLabel(FUi.btnVipCfgSet));
 }
 
 void TParamGroups::CBox_CheckAllClick() {
@@ -136,13 +161,13 @@ void TParamGroups::CBox_CheckAllClick() {
 }
 
 void TParamGroups::btnVolumeReadClick() {
-    RunReads({14});
+    RunReads(GroupLabel(Tr(kVolumeText), FUi.btnVolumeRead), {14});
 }
 
 void TParamGroups::btnVolumeSetClick() {
     FEngine.ClearQueue();
     Write(14, QStringLiteral(",%1").arg(FReplies.VolumeLevel()));
-    Start();
+    Start(GroupLabel(Tr(kVolumeText), FUi.btnVolumeSet));
 }
 
 void TParamGroups::btnVolumeAddClick() {
@@ -174,7 +199,7 @@ void TParamGroups::btnReadAllClick() {
     Read({kStatus, 3, 17, 10, 12, 6, 25, 5, 7, 4, 21, 14, 18});
     EnqueueVipReads();
     Read({31, 34});
-    Start();
+    Start(BatchLabel(FUi.btnReadAll->text()));
 }
 
 void TParamGroups::btnWriteAllClick() {
@@ -194,13 +219,18 @@ void TParamGroups::btnWriteAllClick() {
     EnqueueVipWrites();
     EnqueueKeepAlive();
     EnqueueGSensorAndHistory();
-    Start();
+    Start(BatchLabel(FUi.btnWriteAll->text()));
 }
 
+// Resets a customer's device: nothing is sent unless the user confirms.
 void TParamGroups::btnDefaultClick() {
+    const QString label = BatchLabel(FUi.btnDefault->text());
+    if (!FMessages.Confirm(Tr(kFactoryDefaultQuestion).arg(FUi.RzMeter_LED->Text()), label)) {
+        return;
+    }
     FEngine.ClearQueue();
     Write(20, QString());
-    Start();
+    Start(label);
 }
 
 bool TParamGroups::EnqueueCenterNumberAndAlias() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -9,6 +10,7 @@ namespace Ui {
 class TFrmMain;
 }
 class IMessageService;
+class QAbstractButton;
 class QLineEdit;
 class TExchangeEngine;
 class TReplyHandler;
@@ -43,6 +45,8 @@ public:
 
     // Digits only, after an optional leading "+"; the empty text and "+" alone pass.
     static bool IsPhoneNumber(const QString& text);
+    // The texts the groups add to the window's, for the language file.
+    static QStringList Texts();
     // One authorised-number edit (its name ends in its row number): 11 W, or a message when
     // the number is not a phone number.
     void EnqueueVipNumber(const QLineEdit& edit);
@@ -55,10 +59,13 @@ private:
         int Times = 0;
     };
 
-    void Start();
+    void Start(const QString& label);
     void Read(std::initializer_list<int> numbers);
     // A batch of reads alone.
-    void RunReads(std::initializer_list<int> numbers);
+    void RunReads(const QString& label, std::initializer_list<int> numbers);
+    // A group's batch in the user's words: "Basic information: Write".
+    static QString GroupLabel(const QString& group, const QAbstractButton* button);
+    QString VipLabel(const QAbstractButton* button) const;
     void Write(int number, const QString& args);
     void WriteSwitch(int number, bool on);
     bool EnqueueCenterNumberAndAlias();

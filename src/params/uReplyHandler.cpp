@@ -277,10 +277,11 @@ void TReplyHandler::StopCharging() {
     FUi.RzMeter_Battery->SetValue(0);
 }
 
-// Once per batch, after the reply to its last command; never on the console page.
+// Once per batch, after the reply to its last command, and only when every command was
+// answered and every write confirmed; never on the console page.
 void TReplyHandler::ShowBatchComplete() {
     if (FUi.pgCtrl->currentWidget() != FUi.tsAdvOperation && FUi.cbTipOnOK->isChecked() &&
-        FEngine.QueueLength() == 0) {
+        FEngine.ReplyCompletedBatch()) {
         FMessages.ShowMessage(TranslateText(QStringLiteral("Operation success !")),
                               TranslateText(QStringLiteral("Message")), TMessageIcon::Information);
     }

@@ -296,6 +296,24 @@ TDeviceSim::TDeviceSim() {
     }
 }
 
+bool TDeviceSim::SetAlteration(const QByteArray& key, const QByteArray& value) {
+    const QByteArrayList parts = key.split('.');
+    const auto number = parts[0].startsWith('P') ? DecimalValue(parts[0].mid(1)) : std::nullopt;
+    const TParam* param = number ? FindParam(*number) : nullptr;
+    if (param == nullptr || !param->writable || (param->keys > 0) != (parts.size() == 2) ||
+        parts.size() > 2) {
+        return false;
+    }
+    if (param->keys > 0) {
+        const auto k = DecimalValue(parts[1]);
+        if (!k || *k < 1 || *k > param->keys) {
+            return false;
+        }
+    }
+    FAlterations.insert(key, value.split(','));
+    return true;
+}
+
 QList<QByteArray> TDeviceSim::Receive(const QByteArray& bytes) {
     QList<QByteArray> frames;
     for (const QByteArray& text : ReceiveTexts(bytes)) {
@@ -405,7 +423,9 @@ QByteArray TDeviceSim::AnswerParam(int number, const QByteArray& text, bool writ
         if (!values) {
             return Ignore(text, QStringLiteral("values do not fit the parameter"));
         }
-        stored = *values;
+        const QByteArray key =
+            param.keys > 0 ? reply[1] + '.' + QByteArray::number(slot + 1) : reply[1];
+        stored = FAlterations.value(key, *values);
     } else if (!args.isEmpty()) {
         return Ignore(text, QStringLiteral("a read takes no values"));
     }

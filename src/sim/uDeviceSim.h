@@ -65,6 +65,11 @@ public:
     int Ignored() const { return FIgnored; }     // good frames holding no acceptable command
     int BadFrames() const { return FBadFrames; } // stretches skipped before a good frame
 
+    // From now on a write of key ("P03", or "P11.3" for a keyed parameter) stores value (the
+    // reply's fields after the key, joined by ",") instead of what was written. False for a
+    // key the device does not have.
+    bool SetAlteration(const QByteArray& key, const QByteArray& value);
+
     // Receives "<< command" for every command frame and "-- ..." notes on skipped frames and
     // ignored commands.
     void SetTranscript(TTranscript transcript) { FTranscript = std::move(transcript); }
@@ -86,4 +91,5 @@ private:
     int FBadFrames = 0;
     bool FSkipping = false; // between a bad frame and the next good one
     TTranscript FTranscript;
+    QHash<QByteArray, QByteArrayList> FAlterations; // key → what its writes store
 };

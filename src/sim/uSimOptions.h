@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QtGlobal>
 
 // How the simulated device behaves on its line. Everything off by default: a well-behaved
@@ -15,4 +17,7 @@ struct TSimOptions {
     bool split = false;            // each byte of a frame goes out in a write of its own
     int unsolicitedStatusSecs = 0; // 0 = off; N = a status report every N seconds
     int hangupAfter = 0;           // 0 = off; N = the line closes once N commands are answered
+    // Writes of these keys ("P03", "P11.3") store and echo the given value instead of the
+    // written one, as a device that shortens or clamps what it is sent.
+    QList<QPair<QByteArray, QByteArray>> alterations;
 };

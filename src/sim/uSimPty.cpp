@@ -81,6 +81,11 @@ bool TSimPty::Start(QString* error) {
     if (!FDevice.SetId(FOptions.id)) {
         return fail(QStringLiteral("the device identity must be 1 to 20 decimal digits"));
     }
+    for (const auto& [key, value] : std::as_const(FOptions.alterations)) {
+        if (!FDevice.SetAlteration(key, value)) {
+            return fail(QStringLiteral("no writable parameter %1").arg(QString::fromLatin1(key)));
+        }
+    }
     FMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (FMaster < 0) {
         return fail(SystemError("posix_openpt"));

@@ -32,6 +32,11 @@ TEST_F(WindowTest, FirstStartInAnEmptyFolderWritesSettingsAndTheMasterFile) {
     for (int id = 0; id < 100; ++id) {
         master += QString::asprintf("%.3d=%s\r\n", id, kStartupTexts[id]).toUtf8();
     }
+    // The window's later texts follow, so they can be translated too.
+    int id = 100;
+    for (const QString& text : TFrmMain::AddedTexts()) {
+        master += QStringLiteral("%1=%2\r\n").arg(id++, 3, 10, QLatin1Char('0')).arg(text).toUtf8();
+    }
     master += "\r\n";
     EXPECT_EQ(ReadAll(Path("locale/english.lng")), master);
 
@@ -141,8 +146,13 @@ TEST_F(WindowTest, AnEmptyLanguageSettingIsRewrittenKeepingTheRestOfTheFile) {
 }
 
 TEST_F(WindowTest, ASecondLanguageTranslatesCaptionsAndAChangeOnlyLaterTexts) {
-    WriteAll(Path("locale/suomi.lng"),
-             "[language]\r\n010=Vianetsinta\r\n092=Tervo Avustaja\r\n100=Sulje[&O]\r\n");
+    // "Close[&O]" is first looked up when the port opens, after every text of the start-up.
+    const int closeId = 100 + int(TFrmMain::AddedTexts().size());
+    WriteAll(
+        Path("locale/suomi.lng"),
+        QStringLiteral("[language]\r\n010=Vianetsinta\r\n092=Tervo Avustaja\r\n%1=Sulje[&O]\r\n")
+            .arg(closeId)
+            .toUtf8());
     WriteAll(Path("locale/english.lng"), "[language]\r\n");
     // The configured name finds its file whatever the letter case.
     WriteAll(SettingsFilePath(), "[config]\r\nlanguage=SUOMI\r\n");

@@ -181,22 +181,23 @@ TEST_F(EngineTest, EverySendRestartsTheTimeOutCount) {
     EXPECT_TRUE(Engine.IsBusy());
 }
 
-TEST_F(EngineTest, AReplyWhileIdleLeavesTheEngineIdle) {
+TEST_F(EngineTest, AReplyWhileIdleIsAppliedAndChangesNothingElse) {
     Port.Feed(Reply("(1,P13,5)"));
     EXPECT_EQ(Host.Replies.size(), 1);
     EXPECT_FALSE(Engine.IsBusy());
-    EXPECT_EQ(Engine.BatchLeft(), -1);
+    EXPECT_EQ(Engine.BatchLeft(), 0);
     EXPECT_EQ(Engine.ProgressCount(), 0);
-    EXPECT_TRUE(Host.ButtonsEnabled);
+    EXPECT_FALSE(Engine.Batch().has_value());
 }
 
-TEST_F(EngineTest, ADirectCommandArmsNoTimeOutButItsReplyAdvances) {
+TEST_F(EngineTest, ADirectCommandArmsNoTimeOutAndItsReplyLeavesTheQueue) {
     Queue({3, 17});
     Engine.SendCmd(9, 1, QStringLiteral(",300"), 0);
     EXPECT_FALSE(Engine.IsBusy());
     Port.Feed(Reply("(1,P09,300)"));
-    EXPECT_EQ(Engine.QueueLength(), 1);
-    EXPECT_EQ(Sent().last(), "(P17,0)");
+    EXPECT_EQ(Host.Replies.size(), 1);
+    EXPECT_EQ(Engine.QueueLength(), 2);
+    EXPECT_EQ(Sent(), QStringList{"(P09,1,300)"});
 }
 
 TEST_F(EngineTest, LabelsRepliesByTheLastCommandSent) {

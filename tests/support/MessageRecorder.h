@@ -25,8 +25,14 @@ public:
         Proposed.append(folder);
         return FileAnswer;
     }
+    bool Confirm(const QString& text, const QString& caption) override {
+        Questions.append({text, caption, TMessageIcon::Warning});
+        return ConfirmAnswer;
+    }
 
     QList<TMessage> Messages;
+    QList<TMessage> Questions;         // every question asked with Confirm
+    bool ConfirmAnswer = true;         // what the user answers every question with
     QStringList Proposed;              // what each file dialog was started with
     std::optional<QString> FileAnswer; // the path every file dialog returns; nullopt cancels
 };

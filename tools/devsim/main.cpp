@@ -56,6 +56,15 @@ std::optional<TSimOptions> ReadOptions(const QCommandLineParser& parser, QString
             return std::nullopt;
         }
     }
+    for (const QString& alteration : parser.values("alter")) {
+        const qsizetype at = alteration.indexOf('=');
+        if (at <= 0) {
+            error = "--alter takes KEY=VALUE, such as P03=+86138";
+            return std::nullopt;
+        }
+        options.alterations.append(
+            {alteration.left(at).toLatin1(), alteration.mid(at + 1).toLatin1()});
+    }
     options.noise = parser.isSet("noise");
     options.split = parser.isSet("split");
     return options;
@@ -83,6 +92,10 @@ int main(int argc, char** argv) {
         {"split", "Write every byte of a reply on its own."},
         {"unsolicited-status", "Send a status report every SECS seconds.", "SECS"},
         {"hangup-after", "Close the line after answering N commands.", "N"},
+        {"alter",
+         "Store and echo VALUE whenever KEY (P03, P11.3, ...) is written, as a device "
+         "that keeps something else than it was sent. Repeatable.",
+         "KEY=VALUE"},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {

@@ -22,6 +22,7 @@ public:
     }
     std::optional<QString> GetSaveFileName(const QString&, const QString&) override { return {}; }
     std::optional<QString> GetOpenFileName(const QString&, const QString&) override { return {}; }
+    bool Confirm(const QString&, const QString&) override { return true; }
 
     bool Failed = false;
 };
