@@ -1,6 +1,7 @@
 #include "uDebugMemo.h"
 
 #include "uLanguage.h"
+#include "uSessionLog.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -28,6 +29,7 @@ TfrmDebugMemo::TfrmDebugMemo(QWidget* parent)
     mmDebug->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mmDebug->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mmDebug->setFont(QFont(QStringLiteral("Arial")));
+    mmDebug->setMaximumBlockCount(kShownTranscriptLines);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

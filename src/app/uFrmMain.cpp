@@ -15,6 +15,7 @@
 #include "uPortList.h"
 #include "uProfile.h"
 #include "uRawConsole.h"
+#include "uSessionLog.h"
 #include "uUploadSchedule.h"
 #include "ui_uFrmMain.h"
 
@@ -71,7 +72,8 @@ void SetTextColor(QWidget* widget, QPalette::ColorRole role, const QColor& color
 
 TFrmMain::TFrmMain(IMessageService& messages, const TCommPortFactory& portFactory, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TFrmMain>()), FMessages(messages),
-      FComPort(portFactory()), FEngine(std::make_unique<TExchangeEngine>(*FComPort, *this)) {
+      FComPort(portFactory()), FEngine(std::make_unique<TExchangeEngine>(*FComPort, *this)),
+      FSessionLog(std::make_unique<TSessionLog>(LogDir())) {
     BuildWindow();
     FConsole = std::make_unique<TRawConsole>(
         *FEngine, ui->edt_Send, ui->mm_Recv,
@@ -269,7 +271,7 @@ void TFrmMain::ConnectHandlers() {
     };
     for (const auto& [button, handler] : groupClicks) {
         connect(button, &QAbstractButton::clicked, this,
-                [groups = FGroups.get(), handler] { (groups->*handler)(); });
+                [groups = FGroups.get(), handler = handler] { (groups->*handler)(); });
     }
     using TScheduleHandler = void (TUploadSchedule::*)();
     const std::initializer_list<std::pair<QAbstractButton*, TScheduleHandler>> modeClicks = {
@@ -708,6 +710,7 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFrmMain::AddLog(const QString& line) {
+    FSessionLog->Append(line);
     GetDebugMemo().AddLine(line);
     ui->mm_Recv->appendPlainText(line);
 }

@@ -30,6 +30,7 @@ class TProfile;
 class TUploadSchedule;
 class TRawConsole;
 class TfrmDebugMemo;
+class TSessionLog;
 
 // The main window: owns the controls (the settings model), the serial port and the
 // exchange engine, runs start-up and shutdown, and switches the port. Tests find every
@@ -129,6 +130,7 @@ private:
     std::unique_ptr<TExchangeEngine> FEngine;
     std::unique_ptr<TRawConsole> FConsole;
     std::unique_ptr<TfrmDebugMemo> FDebugMemo;
+    std::unique_ptr<TSessionLog> FSessionLog;
     TGeoFenceList FGeoFenceList{};
     std::unique_ptr<TUploadSchedule> FSchedule;
     std::unique_ptr<TReplyHandler> FReplies;

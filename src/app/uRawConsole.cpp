@@ -4,6 +4,7 @@
 #include "uExchangeEngine.h"
 #include "uLanguage.h"
 #include "uLinkError.h"
+#include "uSessionLog.h"
 #include "uUtils.h"
 
 #include <QDate>
@@ -14,7 +15,11 @@
 TRawConsole::TRawConsole(TExchangeEngine& engine, QLineEdit* edtSend, QPlainTextEdit* mmRecv,
                          TDialogs dialogs, QObject* parent)
     : QObject(parent), FEngine(engine), edt_Send(edtSend), mm_Recv(mmRecv),
-      FDialogs(std::move(dialogs)) {}
+      FDialogs(std::move(dialogs)) {
+    // A long day of batches would otherwise grow the page without end; the session log in
+    // the log folder keeps every line.
+    mm_Recv->setMaximumBlockCount(kShownTranscriptLines);
+}
 
 void TRawConsole::btn_AdvOper_SendClick() {
     // Exactly as typed: no trimming, the field keeps its text for the next try.

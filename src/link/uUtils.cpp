@@ -106,7 +106,9 @@ double CoordToDegrees(const QString& text) {
     }
     const double scaled = value / 1e-6;
     const double rounded = value >= 0 ? std::trunc(scaled + 0.5) : std::trunc(scaled - 0.5);
-    return rounded * 1e-6;
+    // Exponents are numbers too, so "1e308" degrees overflow the rounding: such a text is no
+    // coordinate, and it counts as 0 like any other text that is not a number.
+    return std::isfinite(scaled) ? rounded * 1e-6 : 0.0;
 }
 
 QString DegreesToCoord(int degreeDigits, double degrees) {

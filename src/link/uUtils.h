@@ -36,7 +36,9 @@ bool ExtractFrame(QByteArray& buffer, QByteArray& text);
 QStringList SplitArgs(const QString& text);
 
 // Device coordinate text ("2255.0753", "-12509.3750") to decimal degrees, rounded to six
-// decimals with halves away from zero. Parts that are not numbers count as 0.
+// decimals with halves away from zero. Parts that are not numbers count as 0; a text whose
+// value is too large to round (an exponent in the degrees) counts as 0 as a whole, so the
+// result is always finite.
 double CoordToDegrees(const QString& text);
 
 // Decimal degrees to the device coordinate text: degrees without leading zeros, minutes

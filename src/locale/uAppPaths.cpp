@@ -28,3 +28,7 @@ QString SettingsFilePath() {
 QString LocaleDir() {
     return AppDir() + QLatin1String("/locale");
 }
+
+QString LogDir() {
+    return QFileInfo(SettingsFilePath()).absolutePath() + QLatin1String("/log");
+}

@@ -15,3 +15,5 @@ void SetAppDirOverride(const QString& dir);
 QString SettingsFilePath();
 // The folder of the language files.
 QString LocaleDir();
+// The folder of the session transcripts: "log" beside the settings file.
+QString LogDir();

@@ -45,6 +45,7 @@ int DigitValue(QChar c, int base) {
 }
 
 const QLatin1String kLineEnd("\r\n");
+const QByteArrayView kBom("\xEF\xBB\xBF");
 
 } // namespace
 
@@ -105,11 +106,14 @@ void TIniDocument::Parse(const QByteArray& bytes) {
     FSections.clear();
     FSectionIndex.clear();
 
+    // The mark belongs to the file, not to its first line, whatever encoding follows it.
+    FBom = bytes.startsWith(kBom);
+    const QByteArrayView body = QByteArrayView(bytes).sliced(FBom ? kBom.size() : 0);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
+    QString text = utf8.decode(body);
     FLatin1 = utf8.hasError();
     if (FLatin1) {
-        text = QString::fromLatin1(bytes);
+        text = QString::fromLatin1(body);
     }
 
     TSection* section = nullptr;
@@ -163,7 +167,8 @@ QByteArray TIniDocument::ToBytes() const {
     }
     const bool fitsLatin1 =
         std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; });
-    return FLatin1 && fitsLatin1 ? text.toLatin1() : text.toUtf8();
+    const QByteArray body = FLatin1 && fitsLatin1 ? text.toLatin1() : text.toUtf8();
+    return FBom ? kBom.toByteArray() + body : body;
 }
 
 const TIniDocument::TSection* TIniDocument::FindSection(const QString& name) const {

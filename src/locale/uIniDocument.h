@@ -24,7 +24,8 @@
 // Writing: every section as "[name]", its lines in stored order and one empty line; CR LF
 // line ends. A file that was valid UTF-8 (or new) is written as UTF-8; one that was read as
 // Latin-1 stays 8-bit while its text fits, so bytes the program never touched come back
-// unchanged.
+// unchanged. A byte-order mark at the start is recognised before the encoding is chosen and
+// written back at the start.
 class TIniDocument {
 public:
     // Replaces the content with the file's. A missing file gives an empty document; an
@@ -66,6 +67,7 @@ private:
     std::vector<TSection> FSections;
     QHash<QString, qsizetype> FSectionIndex; // case-folded name -> index in FSections
     bool FLatin1 = false;
+    bool FBom = false;
 };
 
 // An integer as INI files hold one: an optional sign, then decimal digits, or hexadecimal

@@ -143,7 +143,9 @@ std::optional<QByteArray> Accept(const TField& field, const QByteArray& text) {
     if (field.kind == TKind::Text) {
         ok = ok && IsReplySafe(text);
     } else if (field.kind == TKind::Phone) {
-        const QByteArrayView digits = text.startsWith('+') ? text.sliced(1) : QByteArrayView(text);
+        // A view of text itself: text.sliced() would be a temporary the view outlives.
+        const QByteArrayView whole(text);
+        const QByteArrayView digits = whole.startsWith('+') ? whole.sliced(1) : whole;
         ok = ok && (digits.isEmpty() || IsDigits(digits));
     } else {
         ok = ok && IsCoord(text);

@@ -174,6 +174,27 @@ TEST_F(GeoEditorTest, WriteSelectedSendsTheRecordsInListOrder) {
     EXPECT_EQ(Sent().last(), "(P08,1,7,200.0000,100.0000,230.0000,030.0000,SEVEN)");
 }
 
+// A coordinate too large to be one reaches neither the table, nor the page, nor the line.
+TEST_F(GeoEditorTest, AnOverflowingCoordinateCountsLikeOneThatIsNotANumber) {
+    Reply(QStringLiteral("(0123456789,P08,5,1e3080000000,2230.0000,11415.0000,2215.0000,BIG)"));
+    Reply(QStringLiteral("(0123456789,P08,6,abc,2230.0000,11415.0000,2215.0000,BIG)"));
+    EXPECT_EQ(Fence(5).LTLongitude, 0.0);
+    EXPECT_EQ(Fence(5).LTLongitude, Fence(6).LTLongitude);
+    EXPECT_EQ(Cell(5, 1), Cell(6, 1));
+
+    Select({5});
+    Editor.vtListClick();
+    ASSERT_FALSE(Map.Statements.isEmpty());
+    for (const QString& statement : Map.Statements) {
+        EXPECT_FALSE(statement.contains(QLatin1String("inf"), Qt::CaseInsensitive) ||
+                     statement.contains(QLatin1String("nan"), Qt::CaseInsensitive))
+            << statement.toStdString();
+    }
+
+    Editor.btn_GeoSetAllClick();
+    EXPECT_EQ(Sent(), QStringList{"(P08,1,5,000.0000,2230.0000,11415.0000,2215.0000,BIG)"});
+}
+
 TEST_F(GeoEditorTest, WriteSelectedWithNoRowSendsNothing) {
     Editor.btn_GeoSetAllClick();
     EXPECT_TRUE(Port->Written.isEmpty());

@@ -152,6 +152,11 @@ TEST(CoordToDegrees, ReadsDegreesAndMinutesRoundedToSixDecimals) {
     EXPECT_DOUBLE_EQ(CoordToDegrees("abc"), 0);
     EXPECT_DOUBLE_EQ(CoordToDegrees(""), 0);
     EXPECT_DOUBLE_EQ(CoordToDegrees("xx30.0000"), 0.5); // bad degrees count as 0
+    // Degrees with an exponent, or too many digits, would overflow: no coordinate at all.
+    EXPECT_DOUBLE_EQ(CoordToDegrees("1e3080000000"), 0);
+    EXPECT_DOUBLE_EQ(CoordToDegrees("-1e3080000000"), 0);
+    EXPECT_DOUBLE_EQ(CoordToDegrees(QString(308, QLatin1Char('9')) + "00.0000"), 0);
+    EXPECT_DOUBLE_EQ(CoordToDegrees(QString(400, QLatin1Char('9')) + "00.0000"), 0);
 }
 
 TEST(CoordToDegrees, RoundTripsDeviceTextWithinTheTextsPrecision) {

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using TPairs = QList<std::pair<QString, QString>>;
@@ -71,6 +72,31 @@ TEST(IniDocument, KeepsTheBytesOfAnEightBitFile) {
     const QString text = QString::fromUtf8(doc.ToBytes());
     EXPECT_TRUE(text.contains(QString::fromUtf8("Alias=日本")));
     EXPECT_TRUE(text.contains(QString::fromLatin1(gbk)));
+}
+
+// The mark is the file's, whether the rest is UTF-8 or not, and stays at the start.
+TEST(IniDocument, ReadsAndKeepsAByteOrderMarkWhateverFollows) {
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const std::pair<QByteArray, QString> cases[] = {
+        {"[Para]\r\nAPN=\xC3\xA9t\xC3\xA9\r\n", QString::fromUtf8("été")},
+        {"[Para]\r\nAPN=\xE9t\xE9\r\n", QString::fromUtf8("été")},
+    };
+    for (const auto& [rest, apn] : cases) {
+        SCOPED_TRACE(rest.toHex().toStdString());
+        TIniDocument doc;
+        doc.Parse(bom + rest);
+        EXPECT_EQ(doc.Value("Para", "APN"), apn);
+        doc.WriteString("Para", "Port", "1");
+        const QByteArray written = doc.ToBytes();
+        EXPECT_EQ(written, bom + rest + "Port=1\r\n\r\n");
+        EXPECT_EQ(written.count(bom), 1);
+        EXPECT_EQ(written.count("[Para]"), 1);
+        doc.Parse(written);
+        EXPECT_EQ(doc.ToBytes(), written);
+    }
+    TIniDocument plain;
+    plain.Parse("[Para]\r\nAPN=x\r\n");
+    EXPECT_FALSE(plain.ToBytes().startsWith(bom));
 }
 
 TEST(IniTextToInt, ReadsDecimalAndHexadecimal) {
@@ -159,4 +185,30 @@ TEST_F(FailingWrite, OnAFullDisk) {
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, oldHandler);
     ExpectFailureAndOldFile(error);
+}
+
+// Writes killed at any point leave the last complete content and at most one temporary file,
+// which the next write takes away.
+TEST_F(FailingWrite, KilledWritesLeaveNothingThatPilesUp) {
+    const QByteArray big(4 << 20, 'k');
+    for (int kill = 0; kill < 20; ++kill) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;) {
+                (void)WriteFileAtomic(Path("dir/old.ini"), big);
+            }
+        }
+        usleep(static_cast<useconds_t>(2000 + 1500 * kill));
+        ::kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const QByteArray content = ReadAll(Path("dir/old.ini"));
+        EXPECT_TRUE(content == "old" || content == big) << content.size();
+        EXPECT_LE(QDir(Path("dir")).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+    // A temporary file left by an interrupted write goes with the next write.
+    WriteAll(PartialFilePath(Path("dir/old.ini")), "stale");
+    ASSERT_FALSE(WriteFileAtomic(Path("dir/old.ini"), "new"));
+    EXPECT_EQ(ReadAll(Path("dir/old.ini")), "new");
+    EXPECT_EQ(QDir(Path("dir")).entryList(QDir::Files | QDir::Hidden), QStringList{"old.ini"});
 }

@@ -52,6 +52,12 @@ TEST_F(Language, LoadsTheLanguageSectionByItsRules) {
     }
 }
 
+TEST_F(Language, AByteOrderMarkDoesNotHideTheFirstSection) {
+    WriteAll(LanguageFilePath("fr"), "\xEF\xBB\xBF[Language]\r\n003=tr\xE8s\r\n");
+    LoadLanguage("fr");
+    EXPECT_EQ(TranslateAll()[3], QString::fromUtf8("très"));
+}
+
 TEST_F(Language, ReloadsOnlyWhenTheNameChanges) {
     WriteAll(LanguageFilePath("de"), "[language]\r\n000=Eins\r\n");
     LoadLanguage("de");

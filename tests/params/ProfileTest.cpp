@@ -85,6 +85,21 @@ TEST_F(ProfileTest, ASecondSaveKeepsForeignKeysAndReplacesKnownOnesInPlace) {
     EXPECT_EQ(lines.count("Radius=460\r"), 1);
 }
 
+// A profile saved by an editor that marks UTF-8, with one byte that is not UTF-8 in it.
+TEST_F(ProfileTest, AByteOrderMarkNeitherHidesTheSectionNorDoublesIt) {
+    Ui().RzMeter_LED->SetText("0123456789");
+    WriteAll(Path("param/0123456789.cfg"), "\xEF\xBB\xBF[Para]\r\nRadius=555\r\nAPN=caf\xE9\r\n");
+    Profile.LoadProfile(Path("param/0123456789.cfg"));
+    EXPECT_EQ(Ui().txtRadius->text(), "555");
+    EXPECT_EQ(Ui().txtAPN->text(), QString::fromUtf8("café"));
+
+    Profile.btnSaveClick();
+    const QByteArray saved = ReadAll(Path("param/0123456789.cfg"));
+    EXPECT_TRUE(saved.startsWith("\xEF\xBB\xBF[Para]\r\nRadius=555\r\nAPN=caf\xE9\r\n"));
+    EXPECT_EQ(saved.count("[Para]"), 1);
+    EXPECT_EQ(saved.count("\xEF\xBB\xBF"), 1);
+}
+
 TEST_F(ProfileTest, LoadingAnAlmostEmptyFileShowsTheDefaults) {
     Ui().cbUpLoadMode->setCurrentIndex(1);
     Load("[para]\r\nworkmode=1\r\n");

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDate>
+#include <QFile>
+#include <QString>
+#include <functional>
+
+// The newest lines a transcript window keeps; older ones are only in the session log.
+inline constexpr int kShownTranscriptLines = 20'000;
+
+// The whole session's transcript on disk, while the windows show only the newest lines: every
+// line is appended to one file per day, "yyyy-MM-dd.log" in the given folder, which is made
+// on the first line. A line is on disk when Append returns, so a crash loses nothing before it.
+class TSessionLog {
+public:
+    using TClock = std::function<QDate()>;
+
+    explicit TSessionLog(QString folder, TClock today = &QDate::currentDate);
+
+    void Append(const QString& line);
+
+    // The file of a day.
+    QString FilePath(QDate day) const;
+    // The reason the last line could not be written; empty while writing works.
+    const QString& LastError() const { return FLastError; }
+
+private:
+    QString FFolder;
+    TClock FToday;
+    QFile FFile;
+    QDate FFileDay;
+    QString FLastError;
+};
