@@ -5,6 +5,7 @@
 #include "uLinkError.h"
 #include "uMessageService.h"
 #include "uNumbers.h"
+#include "uParamCatalogue.h"
 #include "uParamControls.h"
 #include "uReplyHandler.h"
 #include "uUploadSchedule.h"
@@ -80,12 +81,18 @@ void TParamGroups::RunReads(const QString& label, std::initializer_list<int> num
     Start(label);
 }
 
-void TParamGroups::Write(int number, const QString& args) {
-    FEngine.AddCmd(number, kWrite, args, kLetterP);
+void TParamGroups::Add(const TCmdList& cmds) {
+    for (const TCmdItem& cmd : cmds) {
+        FEngine.AddCmd(cmd.ParamNo, cmd.RW, cmd.Args, cmd.Kind);
+    }
 }
 
-void TParamGroups::WriteSwitch(int number, bool on) {
-    Write(number, on ? QStringLiteral(",1") : QStringLiteral(",0"));
+void TParamGroups::Write(TCmdList& cmds, int number, const QString& args) {
+    cmds.push_back(TCmdItem{number, kWrite, args, kLetterP});
+}
+
+void TParamGroups::WriteSwitch(TCmdList& cmds, int number, bool on) {
+    Write(cmds, number, on ? QStringLiteral(",1") : QStringLiteral(",0"));
 }
 
 void TParamGroups::sbT01Click() {
@@ -102,11 +109,14 @@ void TParamGroups::btnCenterNumberReadClick() {
 
 void TParamGroups::btnCenterNumberSetClick() {
     FEngine.ClearQueue();
-    if (!EnqueueCenterNumberAndAlias() || !CheckBatteryAlert()) {
+    TCmdList cmds;
+    if (!EnqueueCenterNumberAndAlias(cmds) || !CheckBatteryAlert()) {
+        FEngine.ClearQueue();
         return;
     }
-    EnqueueBatteryTimeAndCalls();
-    EnqueueGSensorAndHistory();
+    EnqueueBatteryTimeAndCalls(cmds);
+    EnqueueGSensorAndHistory(cmds);
+    Add(cmds);
     Start(GroupLabel(FUi.gbBasicInfo->title(), FUi.btnCenterNumberSet));
 }
 
@@ -116,7 +126,9 @@ void TParamGroups::btnGprsReadClick() {
 
 void TParamGroups::btnGprsSetClick() {
     FEngine.ClearQueue();
-    EnqueueGprs();
+    TCmdList cmds;
+    EnqueueGprs(cmds);
+    Add(cmds);
     Start(GroupLabel(FUi.gbGPRS->title(), FUi.btnGprsSet));
 }
 
@@ -130,8 +142,10 @@ void TParamGroups::btnWorkModeSetClick() {
     if (!counts) {
         return;
     }
-    EnqueueUploading(*counts);
-    EnqueueKeepAlive();
+    TCmdList cmds;
+    EnqueueUploading(cmds, *counts);
+    EnqueueKeepAlive(cmds);
+    Add(cmds);
     Start(GroupLabel(FUi.gbDataUploading->title(), FUi.btnWorkModeSet));
 }
 
@@ -147,7 +161,9 @@ void TParamGroups::btnVipCfgReadClick() {
 
 // Does not clear the queue first: the commands are added to whatever it holds.
 void TParamGroups::btnVipCfgSetClick() {
-    EnqueueVipWrites();
+    TCmdList cmds;
+    EnqueueVipWrites(cmds);
+    Add(cmds);
     Start(VipLabel(FUi.btnVipCfgSet));
 }
 
@@ -166,7 +182,7 @@ void TParamGroups::btnVolumeReadClick() {
 
 void TParamGroups::btnVolumeSetClick() {
     FEngine.ClearQueue();
-    Write(14, QStringLiteral(",%1").arg(FReplies.VolumeLevel()));
+    FEngine.AddCmd(14, kWrite, QStringLiteral(",%1").arg(FReplies.VolumeLevel()), kLetterP);
     Start(GroupLabel(Tr(kVolumeText), FUi.btnVolumeSet));
 }
 
@@ -195,31 +211,38 @@ void TParamGroups::btn_SelfGeoSetClick() {
 
 void TParamGroups::btnReadAllClick() {
     FEngine.ClearQueue();
-    FEngine.AddCmd(kStatus, kRead, QString(), kLetterT);
-    Read({kStatus, 3, 17, 10, 12, 6, 25, 5, 7, 4, 21, 14, 18});
-    EnqueueVipReads();
-    Read({31, 34});
+    Add(TParamCatalogue::ReadAllCommands());
     Start(BatchLabel(FUi.btnReadAll->text()));
 }
 
 void TParamGroups::btnWriteAllClick() {
     FEngine.ClearQueue();
-    if (!EnqueueCenterNumberAndAlias() || !CheckBatteryAlert()) {
-        return;
-    }
-    EnqueueBatteryTimeAndCalls();
-    EnqueueGprs();
-    const auto counts = ReadUploadCounts();
-    if (!counts) {
+    const auto cmds = WriteAllCommands();
+    if (!cmds) {
         // An aborted write leaves nothing behind for a later operation to send.
         FEngine.ClearQueue();
         return;
     }
-    EnqueueUploading(*counts);
-    EnqueueVipWrites();
-    EnqueueKeepAlive();
-    EnqueueGSensorAndHistory();
+    Add(*cmds);
     Start(BatchLabel(FUi.btnWriteAll->text()));
+}
+
+std::optional<TParamGroups::TCmdList> TParamGroups::WriteAllCommands() {
+    TCmdList cmds;
+    if (!EnqueueCenterNumberAndAlias(cmds) || !CheckBatteryAlert()) {
+        return std::nullopt;
+    }
+    EnqueueBatteryTimeAndCalls(cmds);
+    EnqueueGprs(cmds);
+    const auto counts = ReadUploadCounts();
+    if (!counts) {
+        return std::nullopt;
+    }
+    EnqueueUploading(cmds, *counts);
+    EnqueueVipWrites(cmds);
+    EnqueueKeepAlive(cmds);
+    EnqueueGSensorAndHistory(cmds);
+    return cmds;
 }
 
 // Resets a customer's device: nothing is sent unless the user confirms.
@@ -229,20 +252,19 @@ void TParamGroups::btnDefaultClick() {
         return;
     }
     FEngine.ClearQueue();
-    Write(20, QString());
+    FEngine.AddCmd(20, kWrite, QString(), kLetterP);
     Start(label);
 }
 
-bool TParamGroups::EnqueueCenterNumberAndAlias() {
+bool TParamGroups::EnqueueCenterNumberAndAlias(TCmdList& cmds) {
     const QString number = Trimmed(FUi.txtCenterNumber);
     if (!IsPhoneNumber(number)) {
         FMessages.ShowMessage(TranslateText(QStringLiteral("Center number is error.")),
                               QGuiApplication::applicationDisplayName(), TMessageIcon::Information);
-        FEngine.ClearQueue();
         return false;
     }
-    Write(3, QLatin1Char(',') + number);
-    Write(17, QLatin1Char(',') + Trimmed(FUi.txtAlias));
+    Write(cmds, 3, QLatin1Char(',') + number);
+    Write(cmds, 17, QLatin1Char(',') + Trimmed(FUi.txtAlias));
     return true;
 }
 
@@ -253,29 +275,28 @@ bool TParamGroups::CheckBatteryAlert() {
     FMessages.ShowMessage(
         TranslateText(QStringLiteral("Please Input The Low Battery Value More than 10!")),
         TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
-    FEngine.ClearQueue();
     return false;
 }
 
-void TParamGroups::EnqueueBatteryTimeAndCalls() {
-    Write(10, QLatin1Char(',') + FUi.cboBatteryAlert->currentText().trimmed());
-    Write(12, QLatin1Char(',') + Trimmed(FUi.txtTimeDifferent));
-    WriteSwitch(6, FUi.CBox_Main_01->isChecked());
-    WriteSwitch(25, FUi.CBox_Main_02->isChecked());
+void TParamGroups::EnqueueBatteryTimeAndCalls(TCmdList& cmds) {
+    Write(cmds, 10, QLatin1Char(',') + FUi.cboBatteryAlert->currentText().trimmed());
+    Write(cmds, 12, QLatin1Char(',') + Trimmed(FUi.txtTimeDifferent));
+    WriteSwitch(cmds, 6, FUi.CBox_Main_01->isChecked());
+    WriteSwitch(cmds, 25, FUi.CBox_Main_02->isChecked());
 }
 
-void TParamGroups::EnqueueGprs() {
+void TParamGroups::EnqueueGprs(TCmdList& cmds) {
     QString args;
     for (const QLineEdit* edit :
          {FUi.txtIPAddress, FUi.txtPort, FUi.txtAPN, FUi.txtAPNUsername, FUi.txtAPNPassword}) {
         args += QLatin1Char(',') + Trimmed(edit);
     }
-    Write(5, args);
+    Write(cmds, 5, args);
 }
 
-void TParamGroups::EnqueueGSensorAndHistory() {
-    Write(31, QLatin1Char(',') + Trimmed(FUi.txtGSensorParam));
-    WriteSwitch(34, FUi.CBox_Main_03->isChecked());
+void TParamGroups::EnqueueGSensorAndHistory(TCmdList& cmds) {
+    Write(cmds, 31, QLatin1Char(',') + Trimmed(FUi.txtGSensorParam));
+    WriteSwitch(cmds, 34, FUi.CBox_Main_03->isChecked());
 }
 
 // The first entry of the times list means "all the time", sent as 0.
@@ -290,25 +311,27 @@ std::optional<TParamGroups::TUploadCounts> TParamGroups::ReadUploadCounts() cons
     return TUploadCounts{*interval, count};
 }
 
-void TParamGroups::EnqueueUploading(const TUploadCounts& counts) {
-    Write(4, QStringLiteral(",%1,%2,%3")
-                 .arg(counts.Interval)
-                 .arg(counts.Times)
-                 .arg(FUi.cbUpLoadMode->currentIndex()));
+void TParamGroups::EnqueueUploading(TCmdList& cmds, const TUploadCounts& counts) {
+    Write(cmds, 4,
+          QStringLiteral(",%1,%2,%3")
+              .arg(counts.Interval)
+              .arg(counts.Times)
+              .arg(FUi.cbUpLoadMode->currentIndex()));
     const int mode = FSchedule.SelectedMode();
-    Write(7, QStringLiteral(",%1").arg(mode));
+    Write(cmds, 7, QStringLiteral(",%1").arg(mode));
     if (mode == 2) {
         const TRcdCheckWorkingTime points = FSchedule.CollectTimePoints();
         if (points.Count > 0) {
-            Write(21, QStringLiteral(",%1").arg(points.Count) + points.Args);
+            Write(cmds, 21, QStringLiteral(",%1").arg(points.Count) + points.Args);
         }
     }
 }
 
-void TParamGroups::EnqueueKeepAlive() {
-    Write(18, FUi.RCox_KeepAlive->isChecked()
-                  ? QLatin1Char(',') + QString::number(FUi.RzSpinEdit_KeepAlive->value())
-                  : QStringLiteral(",0"));
+void TParamGroups::EnqueueKeepAlive(TCmdList& cmds) {
+    Write(cmds, 18,
+          FUi.RCox_KeepAlive->isChecked()
+              ? QLatin1Char(',') + QString::number(FUi.RzSpinEdit_KeepAlive->value())
+              : QStringLiteral(",0"));
 }
 
 void TParamGroups::EnqueueVipReads() {
@@ -318,16 +341,16 @@ void TParamGroups::EnqueueVipReads() {
     }
 }
 
-void TParamGroups::EnqueueVipWrites() {
+void TParamGroups::EnqueueVipWrites(TCmdList& cmds) {
     for (const QLineEdit* edit : VipEdits(FUi)) {
-        EnqueueVipNumber(*edit);
+        EnqueueVipNumber(cmds, *edit);
     }
     for (int k = 1; k <= kVipRows; ++k) {
-        EnqueueVipAlarms(k);
+        EnqueueVipAlarms(cmds, k);
     }
 }
 
-void TParamGroups::EnqueueVipNumber(const QLineEdit& edit) {
+void TParamGroups::EnqueueVipNumber(TCmdList& cmds, const QLineEdit& edit) {
     const auto k = TextToInt(edit.objectName().right(1));
     if (!k) {
         return;
@@ -338,10 +361,11 @@ void TParamGroups::EnqueueVipNumber(const QLineEdit& edit) {
                               QGuiApplication::applicationDisplayName(), TMessageIcon::Information);
         return;
     }
-    Write(11, QStringLiteral(",%1,").arg(*k) + (number.isEmpty() ? QStringLiteral("0") : number));
+    Write(cmds, 11,
+          QStringLiteral(",%1,").arg(*k) + (number.isEmpty() ? QStringLiteral("0") : number));
 }
 
-void TParamGroups::EnqueueVipAlarms(int k) {
+void TParamGroups::EnqueueVipAlarms(TCmdList& cmds, int k) {
     if (k < 1 || k > kVipRows) {
         return;
     }
@@ -350,5 +374,5 @@ void TParamGroups::EnqueueVipAlarms(int k) {
     for (const QCheckBox* box : grid[k - 1]) {
         args += box->isChecked() ? QStringLiteral(",1") : QStringLiteral(",0");
     }
-    Write(22, args);
+    Write(cmds, 22, args);
 }

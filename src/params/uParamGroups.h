@@ -1,10 +1,13 @@
 #pragma once
 
+#include "uCmdItem.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <vector>
 
 namespace Ui {
 class TFrmMain;
@@ -21,6 +24,7 @@ class TUploadSchedule;
 // queue. Values come from the window's controls; replies fill the same controls.
 class TParamGroups {
 public:
+    using TCmdList = std::vector<TCmdItem>;
     TParamGroups(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages,
                  TReplyHandler& replies, TUploadSchedule& schedule);
 
@@ -49,9 +53,13 @@ public:
     static QStringList Texts();
     // One authorised-number edit (its name ends in its row number): 11 W, or a message when
     // the number is not a phone number.
-    void EnqueueVipNumber(const QLineEdit& edit);
+    void EnqueueVipNumber(TCmdList& cmds, const QLineEdit& edit);
     // 22 W with the four alarm flags of row k (1 to 5).
-    void EnqueueVipAlarms(int k);
+    void EnqueueVipAlarms(TCmdList& cmds, int k);
+    // Write All's commands from the controls, the one place that builds them (Write All and
+    // saving the window's values as a snapshot). Shows Write All's messages; nullopt when
+    // Write All would send nothing.
+    std::optional<TCmdList> WriteAllCommands();
 
 private:
     struct TUploadCounts {
@@ -66,18 +74,19 @@ private:
     // A group's batch in the user's words: "Basic information: Write".
     static QString GroupLabel(const QString& group, const QAbstractButton* button);
     QString VipLabel(const QAbstractButton* button) const;
-    void Write(int number, const QString& args);
-    void WriteSwitch(int number, bool on);
-    bool EnqueueCenterNumberAndAlias();
+    void Add(const TCmdList& cmds);
+    static void Write(TCmdList& cmds, int number, const QString& args);
+    static void WriteSwitch(TCmdList& cmds, int number, bool on);
+    bool EnqueueCenterNumberAndAlias(TCmdList& cmds);
     bool CheckBatteryAlert();
-    void EnqueueBatteryTimeAndCalls();
-    void EnqueueGprs();
-    void EnqueueGSensorAndHistory();
+    void EnqueueBatteryTimeAndCalls(TCmdList& cmds);
+    void EnqueueGprs(TCmdList& cmds);
+    void EnqueueGSensorAndHistory(TCmdList& cmds);
     std::optional<TUploadCounts> ReadUploadCounts() const;
-    void EnqueueUploading(const TUploadCounts& counts);
-    void EnqueueKeepAlive();
+    void EnqueueUploading(TCmdList& cmds, const TUploadCounts& counts);
+    void EnqueueKeepAlive(TCmdList& cmds);
     void EnqueueVipReads();
-    void EnqueueVipWrites();
+    void EnqueueVipWrites(TCmdList& cmds);
     void ChangeVolume(int step);
 
     Ui::TFrmMain& FUi;
