@@ -145,7 +145,11 @@ const QStringList& TParamCatalogue::RestoreOrder() {
     return keys;
 }
 
-std::optional<QString> TParamCatalogue::KeyOfReply(const QStringList& fields) {
+std::optional<QString> TParamCatalogue::KeyOfReply(const QByteArray& reply) {
+    if (reply.size() < 2) {
+        return std::nullopt;
+    }
+    const QStringList fields = SplitArgs(QString::fromLatin1(reply.sliced(1, reply.size() - 2)));
     if (fields.size() < 2) {
         return std::nullopt;
     }
@@ -171,10 +175,6 @@ std::optional<QString> TParamCatalogue::KeyOfReply(const QStringList& fields) {
     return entry ? std::optional(entry->Key) : std::nullopt;
 }
 
-QString TParamCatalogue::ValueOfReply(const QStringList& fields) {
-    return fields.mid(2).join(QLatin1Char(','));
-}
-
 std::optional<QString> TParamCatalogue::KeyOfCommand(const TCmdItem& cmd) {
     if (cmd.Kind != kLetterP) {
         return cmd.ParamNo == 1 ? std::optional(QStringLiteral("T01")) : std::nullopt;
@@ -189,10 +189,6 @@ std::optional<QString> TParamCatalogue::KeyOfCommand(const TCmdItem& cmd) {
     }
     const TParamEntry* entry = Find(KeyFor(cmd.ParamNo, index));
     return entry ? std::optional(entry->Key) : std::nullopt;
-}
-
-QString TParamCatalogue::ValueOfCommand(const TCmdItem& cmd) {
-    return cmd.Args.mid(1);
 }
 
 std::optional<QString> TParamCatalogue::CheckValue(const TParamEntry& entry, const QString& value) {

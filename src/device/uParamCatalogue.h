@@ -2,6 +2,7 @@
 
 #include "uCmdItem.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -48,15 +49,11 @@ public:
     // and the 64 fences: the order in which a snapshot is written to a device.
     static const QStringList& RestoreOrder();
 
-    // The key a reply answers, from its fields f0, f1, f2 ...; nullopt for replies that carry
-    // no catalogue parameter.
-    static std::optional<QString> KeyOfReply(const QStringList& fields);
-    // The reply's fields from f2 on, joined by ",": the value a snapshot keeps.
-    static QString ValueOfReply(const QStringList& fields);
+    // The key a reply "(...)" carries; nullopt for replies of no catalogue parameter. Its
+    // value is ReplyValue (the fields from f2 on), a write's is CommandValue.
+    static std::optional<QString> KeyOfReply(const QByteArray& reply);
     // The key a queued command reads or writes; nullopt outside the catalogue.
     static std::optional<QString> KeyOfCommand(const TCmdItem& cmd);
-    // The value a write command carries (its Args without the leading ",").
-    static QString ValueOfCommand(const TCmdItem& cmd);
 
     // Why value cannot be written as entry's value (wrong field count, an index that is
     // not the key's, text no frame can carry); nullopt when it can.

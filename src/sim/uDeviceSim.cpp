@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -314,6 +315,18 @@ bool TDeviceSim::SetAlteration(const QByteArray& key, const QByteArray& value) {
     }
     FAlterations.insert(key, value.split(','));
     return true;
+}
+
+bool TDeviceSim::Preset(const QByteArray& command) {
+    const int answered = FAnswered;
+    const int ignored = FIgnored;
+    const TTranscript transcript = std::exchange(FTranscript, nullptr);
+    const bool stored = command.startsWith("(P") && command.contains(",1,") &&
+                        !Answer(command).isEmpty() && FIgnored == ignored;
+    FTranscript = transcript;
+    FAnswered = answered;
+    FIgnored = ignored;
+    return stored;
 }
 
 QList<QByteArray> TDeviceSim::Receive(const QByteArray& bytes) {

@@ -70,6 +70,11 @@ public:
     // key the device does not have.
     bool SetAlteration(const QByteArray& key, const QByteArray& value);
 
+    // Stores a write command's values ("(P03,1,+86...)") as if the host had sent it, without
+    // a reply, a count or a transcript line: how a device starts with given settings. False
+    // when the device does not take the command.
+    bool Preset(const QByteArray& command);
+
     // Receives "<< command" for every command frame and "-- ..." notes on skipped frames and
     // ignored commands.
     void SetTranscript(TTranscript transcript) { FTranscript = std::move(transcript); }

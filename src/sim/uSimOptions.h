@@ -17,6 +17,9 @@ struct TSimOptions {
     bool split = false;            // each byte of a frame goes out in a write of its own
     int unsolicitedStatusSecs = 0; // 0 = off; N = a status report every N seconds
     int hangupAfter = 0;           // 0 = off; N = the line closes once N commands are answered
+    QByteArray version;            // firmware version; empty: the simulator's own
+    // Write commands ("(P03,1,+86...)") whose values the device holds from the start.
+    QList<QByteArray> presets;
     // Writes of these keys ("P03", "P11.3") store and echo the given value instead of the
     // written one, as a device that shortens or clamps what it is sent.
     QList<QPair<QByteArray, QByteArray>> alterations;

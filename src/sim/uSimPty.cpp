@@ -81,6 +81,15 @@ bool TSimPty::Start(QString* error) {
     if (!FDevice.SetId(FOptions.id)) {
         return fail(QStringLiteral("the device identity must be 1 to 20 decimal digits"));
     }
+    if (!FOptions.version.isEmpty() && !FDevice.SetVersion(FOptions.version)) {
+        return fail(QStringLiteral("the firmware version cannot travel in a reply"));
+    }
+    for (const QByteArray& command : std::as_const(FOptions.presets)) {
+        if (!FDevice.Preset(command)) {
+            return fail(
+                QStringLiteral("the device does not take %1").arg(QString::fromLatin1(command)));
+        }
+    }
     for (const auto& [key, value] : std::as_const(FOptions.alterations)) {
         if (!FDevice.SetAlteration(key, value)) {
             return fail(QStringLiteral("no writable parameter %1").arg(QString::fromLatin1(key)));

@@ -1,3 +1,4 @@
+#include "uBatchOutcome.h"
 #include "uDeviceSim.h"
 #include "uParamCatalogue.h"
 #include "uSnapshot.h"
@@ -7,25 +8,14 @@
 
 namespace {
 
-// The command text as the engine puts it on the line.
-QByteArray Text(const TCmdItem& cmd) {
-    return QString::asprintf(cmd.Kind != 0 ? "(T%.2d,%d" : "(P%.2d,%d", cmd.ParamNo, int(cmd.RW))
-               .toLatin1() +
-           cmd.Args.toLatin1() + ')';
-}
-
 QByteArray Frame(const QByteArray& text) {
     return EncodeFrame(text).value();
-}
-
-QStringList Fields(const QByteArray& reply) {
-    return SplitArgs(QString::fromLatin1(reply.sliced(1, reply.size() - 2)));
 }
 
 QByteArrayList Texts(const std::vector<TCmdItem>& cmds) {
     QByteArrayList texts;
     for (const TCmdItem& cmd : cmds) {
-        texts.append(Text(cmd));
+        texts.append(CommandText(cmd));
     }
     return texts;
 }
@@ -88,15 +78,14 @@ TEST(Catalogue, KeysOfRepliesAndCommands) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.reply);
-        const QStringList fields = Fields(c.reply);
-        const auto key = TParamCatalogue::KeyOfReply(fields);
+        const auto key = TParamCatalogue::KeyOfReply(c.reply);
         if (!c.key) {
             EXPECT_FALSE(key.has_value());
             continue;
         }
         ASSERT_TRUE(key.has_value());
         EXPECT_EQ(*key, QLatin1String(c.key));
-        EXPECT_EQ(TParamCatalogue::ValueOfReply(fields), QLatin1String(c.value));
+        EXPECT_EQ(ReplyValue(c.reply), QLatin1String(c.value));
     }
 
     EXPECT_EQ(TParamCatalogue::KeyOfCommand({8, 1, ",17,1,2,3,4,X", 0}), "P08.17");
@@ -129,15 +118,14 @@ TEST(Catalogue, EveryParameterRoundTripsThroughASnapshot) {
     ASSERT_EQ(snapshot.Parse("[Params]\r\n"), std::nullopt);
     int kept = 0;
     for (const TCmdItem& read : TParamCatalogue::BackupCommands()) {
-        const QByteArrayList replies = source.ReceiveTexts(Frame(Text(read)));
-        ASSERT_EQ(replies.size(), 1) << Text(read).constData();
-        const QStringList fields = Fields(replies.first());
-        const auto key = TParamCatalogue::KeyOfReply(fields);
+        const QByteArrayList replies = source.ReceiveTexts(Frame(CommandText(read)));
+        ASSERT_EQ(replies.size(), 1) << CommandText(read).constData();
+        const auto key = TParamCatalogue::KeyOfReply(replies.first());
         ASSERT_TRUE(key) << replies.first().constData();
         EXPECT_EQ(TParamCatalogue::KeyOfCommand(read), key);
         const TParamEntry& entry = *TParamCatalogue::Find(*key);
         if (entry.Writable) {
-            snapshot.SetParam(*key, TParamCatalogue::ValueOfReply(fields));
+            snapshot.SetParam(*key, ReplyValue(replies.first()));
             ++kept;
         }
     }
@@ -151,15 +139,15 @@ TEST(Catalogue, EveryParameterRoundTripsThroughASnapshot) {
         const TParamEntry& entry = *TParamCatalogue::Find(key);
         const TCmdItem write = entry.WriteCommand(value);
         EXPECT_EQ(TParamCatalogue::KeyOfCommand(write), key);
-        EXPECT_EQ(TParamCatalogue::ValueOfCommand(write), value);
-        const QByteArrayList replies = target.ReceiveTexts(Frame(Text(write)));
-        ASSERT_EQ(replies.size(), 1) << Text(write).constData();
-        EXPECT_EQ(TParamCatalogue::ValueOfReply(Fields(replies.first())), value);
+        EXPECT_EQ(CommandValue(write), value);
+        const QByteArrayList replies = target.ReceiveTexts(Frame(CommandText(write)));
+        ASSERT_EQ(replies.size(), 1) << CommandText(write).constData();
+        EXPECT_EQ(ReplyValue(replies.first()), value);
     }
     for (const TCmdItem& read : TParamCatalogue::BackupCommands()) {
         if (read.Kind == 0 && read.ParamNo != 1) {
-            EXPECT_EQ(target.ReceiveTexts(Frame(Text(read))),
-                      source.ReceiveTexts(Frame(Text(read))));
+            EXPECT_EQ(target.ReceiveTexts(Frame(CommandText(read))),
+                      source.ReceiveTexts(Frame(CommandText(read))));
         }
     }
 }

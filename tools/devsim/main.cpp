@@ -3,6 +3,8 @@
 // SIGTERM.
 
 #include "uSimPty.h"
+#include "uSimSnapshot.h"
+#include "uSnapshot.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +27,14 @@ std::optional<int> Count(const QCommandLineParser& parser, const QString& name) 
 // The options as the simulator takes them, or a reason why they cannot be.
 std::optional<TSimOptions> ReadOptions(const QCommandLineParser& parser, QString& error) {
     TSimOptions options;
+    if (parser.isSet("snapshot")) {
+        TSnapshot snapshot;
+        if (const auto loadError = snapshot.Load(parser.value("snapshot"))) {
+            error = *loadError;
+            return std::nullopt;
+        }
+        SimOptionsFromSnapshot(snapshot, options);
+    }
     if (parser.isSet("id")) {
         options.id = parser.value("id").toLatin1();
     }
@@ -83,7 +93,10 @@ int main(int argc, char** argv) {
         "standard error. Stop with Ctrl+C.");
     parser.addHelpOption();
     parser.addOptions({
-        {"id", "Device identity, 1 to 20 digits (default 0123456789).", "DIGITS"},
+        {"id", "Device identity, 1 to 20 digits (default 0123456789, or the snapshot's).",
+         "DIGITS"},
+        {"snapshot", "Start with the identity, firmware version and settings of a snapshot file.",
+         "FILE"},
         {"delay-ms", "Answer every command this much later.", "N"},
         {"drop", "Lose every Nth reply.", "EVERY_N"},
         {"drop-rate", "Lose this fraction of the replies at random (0 to 1).", "R"},

@@ -1,0 +1,216 @@
+#include "uDeviceSession.h"
+
+#include "uExchangeEngine.h"
+#include "uNumbers.h"
+#include "uParamCatalogue.h"
+#include "uUtils.h"
+
+#include <QDateTime>
+#include <algorithm>
+
+namespace {
+
+QString IdOf(const QByteArray& reply) {
+    return reply.size() < 2 ? QString()
+                            : QString::fromLatin1(reply.sliced(1, reply.size() - 2))
+                                  .section(QLatin1Char(','), 0, 0);
+}
+
+// The restore skips a time-point list without time points: the device takes no such write.
+bool WorthWriting(const QString& key, const QString& value) {
+    return key != QLatin1String("P21") ||
+           TextToInt(value.section(QLatin1Char(','), 0, 0)).value_or(0) >= 1;
+}
+
+} // namespace
+
+TDeviceSession::TDeviceSession(TExchangeEngine& engine, QObject* parent)
+    : QObject(parent), FEngine(engine) {
+    connect(&FEngine, &TExchangeEngine::CommandAnswered, this, &TDeviceSession::OnAnswered);
+    connect(&FEngine, &TExchangeEngine::BatchChanged, this, &TDeviceSession::OnBatch);
+}
+
+void TDeviceSession::Backup() {
+    FBackup = true;
+    FPlan.clear();
+    FReport = TSessionReport{};
+    FResult = TSnapshot{};
+    // [Device] first, in this order, whatever the device answers first.
+    for (const char* key : {"ID", "Firmware", "Alias", "Saved"}) {
+        FResult.SetDeviceValue(QString::fromLatin1(key), QString());
+    }
+    for (const TCmdItem& cmd : TParamCatalogue::BackupCommands()) {
+        FPlan.push_back(
+            {cmd, TParamCatalogue::KeyOfCommand(cmd).value_or(QString()), TPhase::Read, -1});
+    }
+    Start(QStringLiteral("backup: reading %1 values").arg(FPlan.size()));
+}
+
+void TDeviceSession::Restore(const TSnapshot& snapshot, bool readBack) {
+    Plan(snapshot, true, readBack);
+    Start(readBack ? QStringLiteral("restore: writing %1 values, then reading them back")
+                         .arg(FReport.Params.size())
+                   : QStringLiteral("restore: writing %1 values").arg(FReport.Params.size()));
+}
+
+void TDeviceSession::Verify(const TSnapshot& snapshot) {
+    Plan(snapshot, false, true);
+    Start(QStringLiteral("verify: reading %1 values").arg(FReport.Params.size()));
+}
+
+void TDeviceSession::Plan(const TSnapshot& snapshot, bool write, bool read) {
+    FBackup = false;
+    FPlan.clear();
+    FReport = TSessionReport{};
+    for (const QString& key : TParamCatalogue::RestoreOrder()) {
+        const auto value = snapshot.Param(key);
+        const TParamEntry& entry = *TParamCatalogue::Find(key);
+        if (!value || (write && !WorthWriting(key, *value)) || (!write && !entry.Readable)) {
+            continue;
+        }
+        FReport.Params.push_back({key, *value, std::nullopt, TParamState::NoAnswer});
+        if (write) {
+            FPlan.push_back({entry.WriteCommand(*value), key, TPhase::Write,
+                             qsizetype(FReport.Params.size()) - 1});
+        }
+    }
+    if (!read) {
+        return;
+    }
+    const TPhase phase = write ? TPhase::ReadBack : TPhase::Read;
+    for (qsizetype row = 0; row < qsizetype(FReport.Params.size()); ++row) {
+        const TParamEntry& entry = *TParamCatalogue::Find(FReport.Params[row].Key);
+        if (entry.Readable) {
+            FPlan.push_back({entry.ReadCommand(), entry.Key, phase, row});
+        }
+    }
+}
+
+void TDeviceSession::Start(const QString& label) {
+    FEngine.ClearQueue();
+    for (const TPlanned& planned : FPlan) {
+        FEngine.AddCmd(planned.Cmd.ParamNo, planned.Cmd.RW, planned.Cmd.Args, planned.Cmd.Kind);
+    }
+    FNext = 0;
+    FRetries = 0;
+    FRunning = true;
+    Q_EMIT Step(label);
+    if (FPlan.empty()) {
+        Finish(TDeviceResult::Confirmed);
+        return;
+    }
+    if (const auto error = FEngine.StartBatch(label.section(QLatin1Char(':'), 0, 0))) {
+        Finish(TDeviceResult::LineError, *error);
+    }
+}
+
+void TDeviceSession::OnAnswered(const TCmdAnswer& answer) {
+    if (!FRunning || FNext >= FPlan.size() ||
+        CommandText(answer.Cmd) != CommandText(FPlan[FNext].Cmd)) {
+        return;
+    }
+    const TPlanned& planned = FPlan[FNext];
+    if (FReport.Id.isEmpty()) {
+        FReport.Id = IdOf(answer.Reply);
+    }
+    Keep(planned, answer);
+    ++FNext;
+    FRetries = 0;
+    if (FNext < FPlan.size() && planned.Phase == TPhase::Write &&
+        FPlan[FNext].Phase == TPhase::ReadBack) {
+        Q_EMIT Step(QStringLiteral("restore: reading back %1 values").arg(FPlan.size() - FNext));
+    }
+}
+
+void TDeviceSession::Keep(const TPlanned& planned, const TCmdAnswer& answer) {
+    if (planned.Check < 0) {
+        KeepBackup(planned.Key, answer.Reply);
+        return;
+    }
+    TParamCheck& check = FReport.Params[planned.Check];
+    check.Device = ReplyValue(answer.Reply);
+    const bool same = planned.Phase == TPhase::Write ? answer.Check == TWriteCheck::Confirmed
+                                                     : *check.Device == check.Sent;
+    // A write the device echoed differently stays a difference whatever it reads back.
+    const bool earlierDiffers =
+        planned.Phase == TPhase::ReadBack && check.State == TParamState::Differs;
+    check.State = same && !earlierDiffers ? TParamState::Confirmed : TParamState::Differs;
+}
+
+void TDeviceSession::KeepBackup(const QString& key, const QByteArray& reply) {
+    const QString value = ReplyValue(reply);
+    if (key == QLatin1String("P01")) {
+        FResult.SetDeviceValue(QStringLiteral("Firmware"), value);
+    } else if (key == QLatin1String("P17")) {
+        FResult.SetDeviceValue(QStringLiteral("Alias"), value);
+    }
+    const TParamEntry* entry = TParamCatalogue::Find(key);
+    if (entry && entry->Writable) {
+        FResult.SetParam(key, value);
+    }
+}
+
+void TDeviceSession::OnBatch(const TBatchOutcome& outcome) {
+    if (!FRunning) {
+        return;
+    }
+    switch (outcome.End) {
+    case TBatchEnd::Running:
+        return;
+    case TBatchEnd::Complete: {
+        const bool differs =
+            std::any_of(FReport.Params.begin(), FReport.Params.end(),
+                        [](const TParamCheck& c) { return c.State != TParamState::Confirmed; });
+        Finish(differs ? TDeviceResult::Differs : TDeviceResult::Confirmed);
+        return;
+    }
+    case TBatchEnd::NoAnswer: {
+        const QString command =
+            FNext < FPlan.size() ? QString::fromLatin1(CommandText(FPlan[FNext].Cmd)) : QString();
+        if (FRetries >= kRetries) {
+            Finish(TDeviceResult::NoAnswer, QStringLiteral("no answer to %1").arg(command));
+            FEngine.Cancel();
+            return;
+        }
+        ++FRetries;
+        Q_EMIT Step(QStringLiteral("no answer to %1, sending it again (%2 of %3)")
+                        .arg(command)
+                        .arg(FRetries)
+                        .arg(kRetries));
+        // Outside the engine's time-out handler, which is still running.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!FRunning) {
+                    return;
+                }
+                if (const auto error = FEngine.Resume()) {
+                    Finish(TDeviceResult::LineError, *error);
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    case TBatchEnd::LineLost:
+    case TBatchEnd::PortClosed:
+        Finish(TDeviceResult::LineError, QStringLiteral("the line was lost"));
+        return;
+    case TBatchEnd::Cancelled:
+        Finish(TDeviceResult::Cancelled, QStringLiteral("cancelled"));
+        return;
+    }
+}
+
+void TDeviceSession::Finish(TDeviceResult result, const QString& error) {
+    FRunning = false;
+    FReport.Result = result;
+    if (FReport.Error.isEmpty()) {
+        FReport.Error = error;
+    }
+    if (FBackup && result == TDeviceResult::Confirmed) {
+        FResult.SetDeviceValue(QStringLiteral("ID"), FReport.Id);
+        FResult.SetDeviceValue(QStringLiteral("Saved"),
+                               QDateTime::currentDateTime().toString(Qt::ISODate));
+    }
+    Q_EMIT Finished();
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "uBatchOutcome.h"
+#include "uSnapshot.h"
+
+#include <QObject>
+#include <QString>
+#include <optional>
+#include <vector>
+
+class TExchangeEngine;
+
+enum class TParamState { Confirmed, Differs, NoAnswer };
+enum class TDeviceResult { Confirmed, Differs, NoAnswer, LineError, Cancelled };
+
+// One parameter of a restore or verify: the value the snapshot holds, what the device holds.
+struct TParamCheck {
+    QString Key;
+    QString Sent;
+    std::optional<QString> Device; // nullopt while the device has not told
+    TParamState State = TParamState::NoAnswer;
+};
+
+// What became of one device.
+struct TSessionReport {
+    QString Id; // the device identity of its replies; empty when it never answered
+    TDeviceResult Result = TDeviceResult::NoAnswer;
+    QString Error;                   // the line's error text, or the unanswered command
+    std::vector<TParamCheck> Params; // restore and verify, in the order they were sent
+};
+
+// Backs up, restores or verifies one device on an engine that is already connected: one batch
+// of commands with the engine's pacing and head matching. A command the device leaves
+// unanswered is sent again twice; then the device counts as not answering. Replies that answer
+// no command of the batch (status reports) change nothing.
+//
+// Restore writes the snapshot's keys in the restore order (P21 only with a count of at least
+// 1), each checked against its echo, then reads every written key back unless told not to.
+// Verify reads the same keys and writes nothing. Backup reads every readable parameter.
+class TDeviceSession : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kRetries = 2;
+
+    explicit TDeviceSession(TExchangeEngine& engine, QObject* parent = nullptr);
+
+    void Backup();
+    void Restore(const TSnapshot& snapshot, bool readBack);
+    void Verify(const TSnapshot& snapshot);
+
+    bool Running() const { return FRunning; }
+    const TSessionReport& Report() const { return FReport; }
+    // The device's settings after a backup.
+    const TSnapshot& Result() const { return FResult; }
+
+Q_SIGNALS:
+    // One line for the technician: which step the device is at.
+    void Step(const QString& text);
+    void Finished();
+
+private:
+    enum class TPhase { Read, Write, ReadBack };
+    struct TPlanned {
+        TCmdItem Cmd;
+        QString Key;
+        TPhase Phase = TPhase::Read;
+        qsizetype Check = -1; // its row in the report; -1 for a backup's reads
+    };
+
+    void Start(const QString& label);
+    void Plan(const TSnapshot& snapshot, bool write, bool read);
+    void OnAnswered(const TCmdAnswer& answer);
+    void OnBatch(const TBatchOutcome& outcome);
+    void Keep(const TPlanned& planned, const TCmdAnswer& answer);
+    void KeepBackup(const QString& key, const QByteArray& reply);
+    void Finish(TDeviceResult result, const QString& error = QString());
+
+    TExchangeEngine& FEngine;
+    std::vector<TPlanned> FPlan;
+    std::size_t FNext = 0; // the planned command the device is expected to answer
+    int FRetries = 0;
+    bool FRunning = false;
+    bool FBackup = false;
+    TSessionReport FReport;
+    TSnapshot FResult;
+};

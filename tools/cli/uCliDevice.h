@@ -1,0 +1,53 @@
+#pragma once
+
+#include "uDeviceSession.h"
+#include "uSnapshot.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class TExchangeEngine;
+class TQtSerialPort;
+class TSessionHost;
+
+// One device of a tervo-cli run, living on a thread of its own with its own serial port and
+// exchange engine, so that every device keeps the protocol's pacing whatever the others do.
+// Everything it owns is created in Run, on its thread.
+class TCliDevice : public QObject {
+    Q_OBJECT
+public:
+    enum class TJob { Backup, Restore, Verify };
+
+    TCliDevice(QString port, int baud, TJob job, TSnapshot snapshot, bool readBack);
+    ~TCliDevice() override;
+
+    QString Port() const { return FPortText; }
+    // Valid once Done has been raised.
+    const TSessionReport& Report() const { return FReport; }
+    const TSnapshot& Backup() const { return FBackup; }
+
+    // Opens the port and runs the job; call on the device's thread.
+    void Run();
+
+Q_SIGNALS:
+    void Progress(const QString& port, const QString& text);
+    void Done();
+
+private:
+    void Finish();
+    void Release();
+
+    QString FPortText;
+    int FBaud;
+    TJob FJob;
+    TSnapshot FSnapshot;
+    bool FReadBack;
+    std::unique_ptr<TQtSerialPort> FPort;
+    std::unique_ptr<TSessionHost> FHost;
+    std::unique_ptr<TExchangeEngine> FEngine;
+    std::unique_ptr<TDeviceSession> FSession;
+    QString FLineError;
+    TSessionReport FReport;
+    TSnapshot FBackup;
+};

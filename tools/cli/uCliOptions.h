@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The command line of tervo-cli, checked: what to do, on which ports, with which files.
+struct TCliOptions {
+    QString Command; // backup, restore, verify or diff
+    QStringList Ports;
+    int Baud = 9600;
+    QString Out;    // backup: the snapshot to write
+    QString Report; // restore, verify: the JSON report, when asked for
+    bool ReadBack = true;
+    bool Quiet = false;
+    QStringList Files; // restore, verify: the snapshot; diff: the two snapshots
+};
+
+// Reads the arguments (the program name first). On a usage error returns nullopt with the
+// message in error; with --help returns nullopt with the help text in help.
+std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString& error,
+                                           QString& help);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+struct TSessionReport;
+
+// One device's line of a tervo-cli run.
+struct TCliResult {
+    QString Port;
+    const TSessionReport* Report = nullptr;
+};
+
+// The JSON report: {"devices":[{"port","id","result","params":{KEY:{state,sent,device}}}]}.
+QByteArray CliReportJson(const std::vector<TCliResult>& results);
+// "confirmed", "differs", "no-answer" or "line-error".
+QString CliResultName(const TSessionReport& report);
+// 0 every value confirmed, 1 some value differs, 3 some device did not answer or its line
+// failed (this wins over 1).
+int CliExitStatus(const std::vector<TCliResult>& results);
+// The last progress line of a device.
+QString CliSummary(const TSessionReport& report);
