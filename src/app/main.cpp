@@ -1,3 +1,4 @@
+#include "uAppPaths.h"
 #include "uFrmMain.h"
 #include "uQtMessageService.h"
 #include "uQtSerialPort.h"
@@ -34,7 +35,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        // The file locations depend on the executable's folder, which a core application
+        // object knows; it needs no display.
+        const QCoreApplication core(argc, argv);
+        std::fputs(qPrintable(parser.helpText() + QLatin1Char('\n') + FilesDescription()), stdout);
         return 0;
     }
 

@@ -538,9 +538,13 @@ void TFrmMain::SetCaption(QWidget* control, const QString& text) {
 }
 
 // Adds "english" when the locale folder had no language at start; the search ignores case.
+// The master file has just been written; an installed program's list may hold only shipped
+// languages before that, and the master one goes in front of them.
 void TFrmMain::SelectConfiguredLanguage(const QString& language) {
-    if (ui->cbLanguage->count() == 0) {
-        ui->cbLanguage->addItem(kDefaultLanguage);
+    if (ui->cbLanguage->count() == 0 ||
+        (AppMode() == TAppMode::Installed &&
+         ui->cbLanguage->findText(kDefaultLanguage, Qt::MatchFixedString) < 0)) {
+        ui->cbLanguage->insertItem(0, kDefaultLanguage);
     }
     ui->cbLanguage->setCurrentIndex(ui->cbLanguage->findText(language, Qt::MatchFixedString));
 }

@@ -57,6 +57,20 @@ QByteArrayView SourceKey(const QString& source, TSourceKey& buffer) {
     return QByteArrayView(buffer.data(), end - buffer.data());
 }
 
+QString FileInFolder(const QString& folder, const QString& name) {
+    return folder + QLatin1Char('/') + name + QLatin1String(".lng");
+}
+
+// Plain files ending in ".lng" in either case, in the order the folder lists them.
+QStringList NamesInFolder(const QString& path) {
+    QStringList names;
+    const QDir folder(path, QStringLiteral("*.lng"), QDir::Unsorted, QDir::Files);
+    for (const QFileInfo& file : folder.entryInfoList()) {
+        names.append(file.completeBaseName());
+    }
+    return names;
+}
+
 } // namespace
 
 QString TranslateText(const QString& source) {
@@ -102,7 +116,8 @@ void LoadLanguage(const QString& name) {
 
 std::optional<QString> ExportLanguageFile(const QString& name) {
     TLanguageState& state = State();
-    const QString path = LanguageFilePath(name);
+    // Always the user's own folder: a shipped file is read, never written.
+    const QString path = UserLanguageFilePath(name);
     TIniDocument document;
     // Writing over a file that could not be read would lose its other keys.
     if (auto error = document.LoadFromFile(path)) {
@@ -125,14 +140,28 @@ qsizetype SourceTextCount() {
 }
 
 QString LanguageFilePath(const QString& name) {
-    return LocaleDir() + QLatin1Char('/') + name + QLatin1String(".lng");
+    const QString own = UserLanguageFilePath(name);
+    const QString shipped = SharedLocaleDir();
+    if (shipped.isEmpty() || QFileInfo::exists(own)) {
+        return own;
+    }
+    const QString shippedFile = FileInFolder(shipped, name);
+    return QFileInfo::exists(shippedFile) ? shippedFile : own;
+}
+
+QString UserLanguageFilePath(const QString& name) {
+    return FileInFolder(LocaleDir(), name);
 }
 
 QStringList LanguageNames() {
-    QStringList names;
-    const QDir folder(LocaleDir(), QStringLiteral("*.lng"), QDir::Unsorted, QDir::Files);
-    for (const QFileInfo& file : folder.entryInfoList()) {
-        names.append(file.completeBaseName());
+    QStringList names = NamesInFolder(LocaleDir());
+    const QString shipped = SharedLocaleDir();
+    if (!shipped.isEmpty()) {
+        for (const QString& name : NamesInFolder(shipped)) {
+            if (!names.contains(name, Qt::CaseInsensitive)) {
+                names.append(name);
+            }
+        }
     }
     return names;
 }

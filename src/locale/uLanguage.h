@@ -33,10 +33,14 @@ void LoadLanguage(const QString& name);
 QString CurrentLanguage();
 // How many source texts have an id.
 qsizetype SourceTextCount();
-// The path of the language file of that name.
+// The path of the language file of that name: the user's own, or else the one shipped with an
+// installed program, or else where the user's own would be.
 QString LanguageFilePath(const QString& name);
+// Where the user's own language file of that name is (and is written).
+QString UserLanguageFilePath(const QString& name);
 // The names of the language files in the locale folder (plain files, not hidden, ending in
-// ".lng" in either case), in the order the folder lists them.
+// ".lng" in either case), in the order the folder lists them, followed by those shipped with
+// an installed program that the user has no file of (in any letter case).
 QStringList LanguageNames();
 
 // Back to the program-start state: no source texts, no translations, no language. Tests

@@ -157,13 +157,13 @@ void TProfile::btnSaveClick() {
     if (id.isEmpty()) {
         return;
     }
-    const QString folder = AppDir() + QStringLiteral("/param");
+    const QString folder = UserFolder(QStringLiteral("param"));
     QDir().mkpath(folder);
     SaveProfile(folder + QLatin1Char('/') + id + QStringLiteral(".cfg"));
 }
 
 void TProfile::btnLoadClick() {
-    if (const auto file = FMessages.GetOpenFileName(AppDir() + QStringLiteral("/config"),
+    if (const auto file = FMessages.GetOpenFileName(UserFolder(QStringLiteral("config")),
                                                     QStringLiteral("config file (*.cfg)"))) {
         LoadProfile(*file);
     }

@@ -135,14 +135,6 @@ TEST_F(PrivateProfile, TrimsUnquotesAndCutsValues) {
     EXPECT_EQ(TPrivateProfile(Path("none.cfg")).ReadInteger("Para", "Port", 20), 20);
 }
 
-TEST(AppPaths, TheOverrideMovesEveryPath) {
-    SetAppDirOverride("/some/where");
-    EXPECT_EQ(LocaleDir(), "/some/where/locale");
-    EXPECT_EQ(SettingsFilePath(), "/some/where/locale_test.ini");
-    SetAppDirOverride(QString());
-    EXPECT_EQ(AppDir(), QCoreApplication::applicationDirPath());
-}
-
 namespace {
 
 // A write over an old file that must fail and leave the old file as it was.
