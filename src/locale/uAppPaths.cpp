@@ -86,10 +86,6 @@ QString SharedLocaleDir() {
     return AppMode() == TAppMode::Portable ? QString() : SharedDirOf(AppDir());
 }
 
-QString WebStorageDir() {
-    return StandardFolder(QStandardPaths::GenericDataLocation) + QLatin1String("/webengine");
-}
-
 QString FilesDescription() {
     const bool portable = AppMode() == TAppMode::Portable;
     QString text = portable ? QStringLiteral("Files (portable mode: the program's folder is "
@@ -110,7 +106,6 @@ QString FilesDescription() {
     line("profiles", UserFolder(QStringLiteral("param")));
     line("profiles to load", UserFolder(QStringLiteral("config")));
     line("transcripts", LogDir());
-    line("map tile cache", WebStorageDir());
     text += QStringLiteral("A program whose folder is writable keeps its files beside it; one "
                            "installed in a folder the user cannot write keeps them in the "
                            "user's configuration and data folders.\n");

@@ -38,8 +38,6 @@ QString LocaleDir();
 QString LogDir();
 // The folder of the language files shipped with the program; empty in portable mode.
 QString SharedLocaleDir();
-// The web engine's persistent storage and disk cache (the user's data folder in either mode).
-QString WebStorageDir();
 
 // Where the files are, in words, for --help.
 QString FilesDescription();
