@@ -27,17 +27,9 @@ protected:
     QStringList Queued() {
         QStringList texts;
         for (const TCmdItem& item : Engine().Queue()) {
-            texts.append(CommandText(item));
+            texts.append(QString::fromLatin1(CommandText(item)));
         }
         return texts;
-    }
-    static QString CommandText(const TCmdItem& item) {
-        if (item.ParamNo == 20) {
-            return QStringLiteral("(P20)");
-        }
-        return QString::asprintf(item.Kind != 0 ? "(T%.2d,%d" : "(P%.2d,%d", item.ParamNo,
-                                 int(item.RW)) +
-               item.Args + QLatin1Char(')');
     }
     static QByteArray Frame(const QString& text) { return EncodeFrame(text.toLatin1()).value(); }
 

@@ -209,6 +209,21 @@ TEST(DeviceSimCatalogue, KeyedWritesTouchOnlyTheirKey) {
     EXPECT_EQ(device.Answered(), 6);
 }
 
+TEST(DeviceSimCatalogue, AnAlteredKeyStoresAndEchoesItsOwnValue) {
+    TDeviceSim device;
+    ASSERT_TRUE(device.SetAlteration("P03", "+86138"));
+    ASSERT_TRUE(device.SetAlteration("P11.3", "139"));
+    EXPECT_EQ(Ask(device, "(P03,1,+8613800138000)"), QByteArrayList{"(0123456789,P03,+86138)"});
+    EXPECT_EQ(Ask(device, "(P03,0)"), QByteArrayList{"(0123456789,P03,+86138)"});
+    EXPECT_EQ(Ask(device, "(P11,1,3,+4917012345)"), QByteArrayList{"(0123456789,P11,3,139)"});
+    EXPECT_EQ(Ask(device, "(P11,1,2,+4917012345)"),
+              QByteArrayList{"(0123456789,P11,2,+4917012345)"});
+    // Only writable parameters, with a key exactly where the parameter has one.
+    for (const char* key : {"P01", "P11", "P11.6", "P03.1", "X03", "P99", "", "P11.3.1"}) {
+        EXPECT_FALSE(device.SetAlteration(key, "1")) << key;
+    }
+}
+
 TEST(DeviceSimCatalogue, FactoryDefaultRestoresTheSettingsOnly) {
     TDeviceSim device;
     const auto factory = AllValues(device);
