@@ -1,35 +1,15 @@
 #include "uQtSerialPort.h"
 
 #include "uLinkError.h"
+#include "uPortOpenError.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QThread>
-#include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #endif
-
-namespace {
-
-// The system error number behind a failed open, as the port layer has always reported it.
-int ErrorCode(QSerialPort::SerialPortError error) {
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return ENOENT;
-    case QSerialPort::PermissionError:
-        return EACCES;
-    case QSerialPort::OpenError:
-        return EBUSY;
-    case QSerialPort::UnsupportedOperationError:
-        return EINVAL;
-    default:
-        return EIO;
-    }
-}
-
-} // namespace
 
 TQtSerialPort::TQtSerialPort(QObject* parent) : ICommPort(parent) {
     connect(&FPort, &QSerialPort::readyRead, this,
@@ -71,11 +51,8 @@ void TQtSerialPort::Open() {
     FPort.setFlowControl(QSerialPort::NoFlowControl);
     if (!FPort.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = FPort.error();
-        const QString reason = error == QSerialPort::UnsupportedOperationError
-                                   ? QStringLiteral("SetCommState function failed")
-                                   : QStringLiteral("Unable to open com port");
         FPort.clearError();
-        throw TLinkError(QStringLiteral("%1 (Error: %2)").arg(reason).arg(ErrorCode(error)));
+        throw TLinkError(PortOpenErrorText(error, FName));
     }
     // A pseudo-terminal has no modem lines; that is no reason to refuse the port.
     FPort.setDataTerminalReady(true);

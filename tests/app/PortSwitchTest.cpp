@@ -2,6 +2,7 @@
 #include "WindowTestSupport.h"
 #include "uExchangeEngine.h"
 #include "uLedDisplay.h"
+#include "uQtSerialPort.h"
 #include "uSegmentMeter.h"
 #include "uStatusLamp.h"
 #include "uUtils.h"
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 
 namespace {
 
@@ -131,3 +133,18 @@ TEST_F(PortSwitchTest, TheConsoleSendsTheTypedTextFramedOnTheOpenPort) {
 }
 
 } // namespace
+
+// The real port layer: a name typed into the port field that no device has.
+TEST_F(WindowTest, AMissingPortIsNamedInTheMessage) {
+    Start(TQtSerialPort::Factory());
+    auto* port = Find<QComboBox>("cboCOMIndex");
+    port->clearEditText();
+    QTest::keyClicks(port, "ttyTERVO9");
+    Find<QPushButton>("btn_Switch")->click();
+
+    ASSERT_EQ(Messages.Messages.size(), 1);
+    EXPECT_EQ(Messages.Messages[0].Text,
+              "Unable to open com port (Error: 2)\nThe port /dev/ttyTERVO9 does not exist. Check "
+              "that the device is plugged in and choose a port from the list.");
+    EXPECT_TRUE(Find<QWidget>("cboCOMIndex")->isEnabled());
+}

@@ -3,6 +3,7 @@
 #include "uExchangeEngine.h"
 #include "uLinkError.h"
 #include "uPortList.h"
+#include "uPortOpenError.h"
 #include "uQtSerialPort.h"
 #include "uSimPty.h"
 #include "uUtils.h"
@@ -11,6 +12,10 @@
 #include <QDeadlineTimer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -154,16 +159,79 @@ TEST_F(SerialLineTest, AHangUpIsNoticedWithoutWritingAgain) {
     }
 }
 
-TEST(SerialPort, OpenFailuresCarryTheReasonAndErrorCode) {
+namespace {
+
+// The text of a failed open of path, or "" when it opened.
+QString OpenFailure(const QString& path) {
     TQtSerialPort port;
-    port.SetPortName(QStringLiteral("/dev/tervo-no-such-port"));
+    port.SetPortName(path);
     try {
         port.Open();
-        FAIL() << "opened a port that does not exist";
     } catch (const TLinkError& error) {
-        EXPECT_EQ(error.Text(), "Unable to open com port (Error: 2)");
+        EXPECT_FALSE(port.IsOpen());
+        return error.Text();
     }
-    EXPECT_FALSE(port.IsOpen());
+    return QString();
+}
+
+// The same as an ordinary user: the superuser may open any device, so the open runs in a child
+// process that has given those rights up and sends its text back through a pipe.
+QString OpenFailureAsOrdinaryUser(const QString& path) {
+    if (::geteuid() != 0) {
+        return OpenFailure(path);
+    }
+    int channel[2] = {-1, -1};
+    EXPECT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        constexpr uid_t kNobody = 65534;
+        const QByteArray text = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0
+                                    ? OpenFailure(path).toUtf8()
+                                    : QByteArray("could not give the superuser's rights up");
+        const bool sent = ::write(channel[1], text.constData(), text.size()) == text.size();
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(channel[1]);
+    QByteArray text;
+    char buffer[512];
+    for (ssize_t got = 0; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, got);
+    }
+    ::close(channel[0]);
+    ::waitpid(child, nullptr, 0);
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TEST(SerialPort, OpenFailuresSayWhatToDo) {
+    EXPECT_EQ(OpenFailure("/dev/tervo-no-such-port"),
+              "Unable to open com port (Error: 2)\nThe port /dev/tervo-no-such-port does not "
+              "exist. Check that the device is plugged in and choose a port from the list.");
+
+    // A terminal the user may not use: the message names the device's group and the fix.
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    ASSERT_EQ(::chmod(name, 0), 0);
+    const QString group = PortAccessGroup(QString::fromLocal8Bit(name));
+    EXPECT_FALSE(group.isEmpty());
+    EXPECT_EQ(OpenFailureAsOrdinaryUser(QString::fromLocal8Bit(name)),
+              QStringLiteral("Unable to open com port (Error: 13)\nYou have no permission to use "
+                             "the port %1. Add your user to the \"%2\" group (sudo usermod -aG %2 "
+                             "$USER), then log out and log in again.")
+                  .arg(QString::fromLocal8Bit(name), group));
+    ::close(master);
+
+    // One the user may use but that another program holds.
+    EXPECT_EQ(PortOpenErrorText(QSerialPort::PermissionError, "/dev/null"),
+              "Unable to open com port (Error: 13)\nThe port /dev/null is in use by another "
+              "program. Close that program, then open the port again.");
+    EXPECT_EQ(PortOpenErrorText(QSerialPort::UnsupportedOperationError, "/dev/null"),
+              "SetCommState function failed (Error: 22)");
 }
 
 TEST(SerialPort, ClosingAClosedPortIsNoError) {
