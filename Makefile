@@ -7,11 +7,11 @@ JOBS       ?= $(shell nproc)
 
 PACKAGES := qt6-base-dev qt6-serialport-dev qt6-webengine-dev qt6-webchannel-dev \
             libjs-leaflet libgtest-dev libgmock-dev libbenchmark-dev \
-            ninja-build cmake g++ xvfb
+            ninja-build cmake g++ xvfb dpkg-dev file
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench screenshot format clean
+.PHONY: all deps configure build run test bench screenshot package format clean
 
 all: build
 
@@ -48,6 +48,10 @@ bench: build
 screenshot: build
 	cmake --build $(BUILD_DIR) --target tervo-screenshot -j $(JOBS)
 	$(BUILD_DIR)/tools/screenshot/tervo-screenshot docs/tervo-assistant.png
+
+# The Debian package, tervo-assistant_<version>_<arch>.deb in the build folder.
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
