@@ -50,8 +50,12 @@ void TExchangeEngine::StartSend(bool Restart) {
 
 std::optional<QString> TExchangeEngine::StartBatch(const QString& label) {
     FNextLabel = label;
+    return SendOrAbandon(true);
+}
+
+std::optional<QString> TExchangeEngine::SendOrAbandon(bool restart) {
     try {
-        StartSend(true);
+        StartSend(restart);
     } catch (const TLinkError& error) {
         AbortBatch(TBatchEnd::LineLost);
         ClearQueue();
@@ -67,15 +71,7 @@ std::optional<QString> TExchangeEngine::Resume() {
     }
     FBatch->End = TBatchEnd::Running;
     ReportBatch();
-    try {
-        StartSend(false);
-    } catch (const TLinkError& error) {
-        AbortBatch(TBatchEnd::LineLost);
-        ClearQueue();
-        SetBusy(false);
-        return error.Text();
-    }
-    return std::nullopt;
+    return SendOrAbandon(false);
 }
 
 bool TExchangeEngine::CanResume() const {

@@ -107,6 +107,8 @@ private:
     void BoundRxBuffer();
     static QByteArray FrameOrThrow(const QByteArray& text);
     QString LogLine(const char* direction, const QString& label, const QByteArray& text) const;
+    // Sends the head; when the line refuses, the batch is abandoned and the error returned.
+    std::optional<QString> SendOrAbandon(bool restart);
     void BeginBatch();
     void RecordAnswer(const TCmdItem& head);
     void EndBatch(TBatchEnd end);

@@ -116,15 +116,7 @@ protected:
         Port.Open();
     }
 
-    QStringList Sent() const {
-        QStringList out;
-        for (QByteArray frame : Port.Written) {
-            QByteArray text;
-            EXPECT_TRUE(ExtractFrame(frame, text));
-            out.append(QString::fromLatin1(text));
-        }
-        return out;
-    }
+    QStringList Sent() const { return Port.WrittenTexts(); }
     void Feed(const char* text) { Port.Feed(EncodeFrame(text).value()); }
     void TimeOut() {
         for (int tick = 0; tick < TExchangeEngine::kOverTimeTicks; ++tick) {

@@ -58,15 +58,7 @@ protected:
     }
 
     // The command texts written so far, unframed.
-    QStringList Sent() const {
-        QStringList out;
-        for (QByteArray frame : Port.Written) {
-            QByteArray text;
-            EXPECT_TRUE(ExtractFrame(frame, text));
-            out.append(QString::fromLatin1(text));
-        }
-        return out;
-    }
+    QStringList Sent() const { return Port.WrittenTexts(); }
 
     void Queue(std::initializer_list<int> params) {
         for (const int p : params) {

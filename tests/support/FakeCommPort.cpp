@@ -1,6 +1,7 @@
 #include "FakeCommPort.h"
 
 #include "uLinkError.h"
+#include "uUtils.h"
 
 void TFakeCommPort::Open() {
     if (!FailOpenWith.isEmpty()) {
@@ -27,6 +28,16 @@ QByteArray TFakeCommPort::Read(qint64 count) {
     const QByteArray bytes = FRx.left(count);
     FRx.remove(0, bytes.size());
     return bytes;
+}
+
+QStringList TFakeCommPort::WrittenTexts() const {
+    QStringList texts;
+    for (QByteArray frame : Written) {
+        QByteArray text;
+        texts.append(ExtractFrame(frame, text) ? QString::fromLatin1(text)
+                                               : QStringLiteral("<not a frame>"));
+    }
+    return texts;
 }
 
 void TFakeCommPort::Feed(const QByteArray& bytes) {

@@ -3,6 +3,7 @@
 #include "uCommPort.h"
 
 #include <QList>
+#include <QStringList>
 
 // A serial line for tests: feed it received bytes, read what was written, make an open
 // or a write fail, or pull the plug.
@@ -26,6 +27,10 @@ public:
     void Feed(const QByteArray& bytes);
     // The device vanishes: the port closes and reports the lost line.
     void Unplug(const QString& error = QStringLiteral("Resource error"));
+
+    // The command texts of the frames written so far, in order; "<not a frame>" for a write
+    // that holds none.
+    QStringList WrittenTexts() const;
 
     QList<QByteArray> Written; // one entry per Write call
     QString FailOpenWith;      // non-empty: Open throws this text

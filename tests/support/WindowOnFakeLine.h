@@ -39,15 +39,7 @@ protected:
     TExchangeEngine& Engine() { return Window->Engine(); }
 
     // The command texts written to the line, in order.
-    QStringList Sent() const {
-        QStringList texts;
-        for (QByteArray frame : Port->Written) {
-            QByteArray text;
-            EXPECT_TRUE(ExtractFrame(frame, text));
-            texts.append(QString::fromLatin1(text));
-        }
-        return texts;
-    }
+    QStringList Sent() const { return Port->WrittenTexts(); }
 
     QTemporaryDir FDir;
     TMessageRecorder Messages;
