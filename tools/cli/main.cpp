@@ -65,6 +65,8 @@ std::vector<std::unique_ptr<TCliDevice>> RunDevices(const TCliOptions& options,
         auto thread = std::make_unique<QThread>();
         device->moveToThread(thread.get());
         QObject::connect(thread.get(), &QThread::started, device.get(), &TCliDevice::Run);
+        QObject::connect(thread.get(), &QThread::finished, device.get(), &TCliDevice::Release,
+                         Qt::DirectConnection);
         if (!options.Quiet) {
             QObject::connect(device.get(), &TCliDevice::Progress, &loop,
                              [](const QString& name, const QString& text) {

@@ -10,21 +10,22 @@ TCliDevice::TCliDevice(QString port, int baud, TJob job, TSnapshot snapshot, boo
     : FPortText(std::move(port)), FBaud(baud), FJob(job), FSnapshot(std::move(snapshot)),
       FReadBack(readBack) {}
 
-TCliDevice::~TCliDevice() {
-    Release();
-}
+TCliDevice::~TCliDevice() = default;
 
-// On the device's thread, where they were made; the session and the engine go before the port
-// they use.
+// Runs on the device's thread once its event loop has ended: the line can fail inside the
+// engine's pause between commands, with the engine and the port still on the stack, so
+// nothing goes before the stack is clear. The session and the engine go before the port.
 void TCliDevice::Release() {
     FSession.reset();
     FEngine.reset();
-    FHost.reset();
     FPort.reset();
 }
 
 void TCliDevice::Run() {
     FPort = std::make_unique<TQtSerialPort>();
+    // Before the engine's own handler, which ends the session.
+    connect(FPort.get(), &ICommPort::LineLost, this,
+            [this](const QString& error) { FLineError = error; });
     FHost = std::make_unique<TSessionHost>();
     FEngine = std::make_unique<TExchangeEngine>(*FPort, *FHost);
     FHost->SetEngine(FEngine.get());
@@ -32,8 +33,6 @@ void TCliDevice::Run() {
     connect(FSession.get(), &TDeviceSession::Step, this,
             [this](const QString& text) { Q_EMIT Progress(FPortText, text); });
     connect(FSession.get(), &TDeviceSession::Finished, this, &TCliDevice::Finish);
-    connect(FPort.get(), &ICommPort::LineLost, this,
-            [this](const QString& error) { FLineError = error; });
 
     FPort->SetPortName(PortNameFromField(FPortText));
     FPort->SetBaudRate(FBaud);
@@ -43,7 +42,6 @@ void TCliDevice::Run() {
         FReport.Result = TDeviceResult::LineError;
         FReport.Error = error.Text();
         Q_EMIT Progress(FPortText, QStringLiteral("cannot open the port: %1").arg(error.Text()));
-        Release();
         Q_EMIT Done();
         return;
     }
@@ -67,12 +65,5 @@ void TCliDevice::Finish() {
     }
     FBackup = FSession->Result();
     FPort->Close();
-    // Not inside the session's own signal.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            Release();
-            Q_EMIT Done();
-        },
-        Qt::QueuedConnection);
+    Q_EMIT Done();
 }

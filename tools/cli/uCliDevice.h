@@ -29,6 +29,8 @@ public:
 
     // Opens the port and runs the job; call on the device's thread.
     void Run();
+    // Drops the port, engine and session; call on the device's thread after its event loop.
+    void Release();
 
 Q_SIGNALS:
     void Progress(const QString& port, const QString& text);
@@ -36,7 +38,6 @@ Q_SIGNALS:
 
 private:
     void Finish();
-    void Release();
 
     QString FPortText;
     int FBaud;

@@ -1,0 +1,225 @@
+// tervo-cli as a technician runs it, against several tervo-devsim processes at once.
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <gtest/gtest.h>
+#include <memory>
+
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// One simulated tracker on a pseudo-terminal, as its own process.
+class TDevSim {
+public:
+    explicit TDevSim(const QStringList& options) {
+        FTranscript.open();
+        FProcess.setStandardErrorFile(FTranscript.fileName());
+        FProcess.start(QStringLiteral(TERVO_DEVSIM), options);
+        EXPECT_TRUE(FProcess.waitForStarted(5000));
+        while (!FProcess.canReadLine() && FProcess.waitForReadyRead(5000)) {
+        }
+        FPath = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
+        EXPECT_TRUE(FPath.startsWith("/dev/")) << FPath.toStdString();
+    }
+    ~TDevSim() {
+        FProcess.terminate();
+        FProcess.waitForFinished(5000);
+    }
+    const QString& Path() const { return FPath; }
+    // The commands the device received, in order.
+    QStringList Received() {
+        QFile file(FTranscript.fileName());
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString log = QString::fromLocal8Bit(file.readAll());
+        QStringList commands;
+        static const QRegularExpression line(QStringLiteral("<< (\\(.*\\))$"),
+                                             QRegularExpression::MultilineOption);
+        for (auto it = line.globalMatch(log); it.hasNext();) {
+            commands.append(it.next().captured(1));
+        }
+        return commands;
+    }
+
+private:
+    QTemporaryFile FTranscript;
+    QProcess FProcess;
+    QString FPath;
+};
+
+struct TRun {
+    int Status = -1;
+    QString Out;
+    QString Err;
+};
+
+TRun RunCli(const QStringList& arguments) {
+    QProcess cli;
+    cli.start(QStringLiteral(TERVO_CLI), arguments);
+    EXPECT_TRUE(cli.waitForFinished(120'000));
+    return {cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardOutput()),
+            QString::fromLocal8Bit(cli.readAllStandardError())};
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+const QByteArray kReference = "[Device]\r\nID=4711\r\nFirmware=V2.3.1\r\n[Params]\r\n"
+                              "P03=+8613800138000\r\n"
+                              "P17=VAN_42\r\n"
+                              "P04=60,10,1\r\n"
+                              "P11.3=3,13900000003\r\n"
+                              "P22.1=1,1,0,1,0\r\n"
+                              "P08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME\r\n";
+
+class CliTest : public ::testing::Test {
+protected:
+    QString Path(const char* name) const { return FDir.filePath(QLatin1String(name)); }
+    QTemporaryDir FDir;
+};
+
+} // namespace
+
+TEST_F(CliTest, RestoresAFleetAtOnceAndReportsEveryDevice) {
+    WriteFile(Path("van.snapshot"), kReference);
+    TDevSim good({"--unsolicited-status", "1", "--id", "101"});
+    TDevSim altering({"--alter", "P03=+86138", "--id", "102"});
+    TDevSim silent({"--drop", "1", "--id", "103"});
+    TDevSim hangingUp({"--hangup-after", "3", "--id", "104"});
+    const TRun run = RunCli({"restore", "--port", good.Path(), "--port", altering.Path(), "--port",
+                             silent.Path(), "--port", hangingUp.Path(), "--report",
+                             Path("fleet.json"), Path("van.snapshot")});
+    ASSERT_EQ(run.Status, 3) << run.Err.toStdString();
+
+    // Writes in Write All's order, then every written key read back in the same order.
+    const QStringList writes = {
+        "(P03,1,+8613800138000)", "(P17,1,VAN_42)",
+        "(P04,1,60,10,1)",        "(P11,1,3,13900000003)",
+        "(P22,1,1,1,0,1,0)",      "(P08,1,5,11354.0000,2230.0000,11406.0000,2224.0000,HOME)"};
+    const QStringList reads = {"(P03,0)",   "(P17,0)",   "(P04,0)",
+                               "(P11,0,3)", "(P22,0,1)", "(P08,0,5)"};
+    EXPECT_EQ(good.Received(), writes + reads);
+    EXPECT_EQ(silent.Received(), QStringList(3, writes.first())); // asked three times
+    EXPECT_EQ(hangingUp.Received(), writes.first(3));
+
+    const QJsonArray devices =
+        QJsonDocument::fromJson(ReadFile(Path("fleet.json"))).object()["devices"].toArray();
+    ASSERT_EQ(devices.size(), 4);
+    const QStringList results = {"confirmed", "differs", "no-answer", "line-error"};
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject device = devices[i].toObject();
+        EXPECT_EQ(device["result"].toString(), results[i]) << i;
+        EXPECT_EQ(device["params"].toObject().size(), 6) << i;
+    }
+    EXPECT_EQ(devices[0].toObject()["port"].toString(), good.Path());
+    EXPECT_EQ(devices[0].toObject()["id"].toString(), "101");
+    EXPECT_TRUE(devices[2].toObject()["id"].isNull());
+    const QJsonObject p03 = devices[1].toObject()["params"].toObject()["P03"].toObject();
+    EXPECT_EQ(p03["state"].toString(), "differs");
+    EXPECT_EQ(p03["sent"].toString(), "+8613800138000");
+    EXPECT_EQ(p03["device"].toString(), "+86138");
+    EXPECT_EQ(devices[1].toObject()["params"].toObject()["P04"].toObject()["state"].toString(),
+              "confirmed");
+    const QJsonObject unanswered = devices[2].toObject()["params"].toObject()["P17"].toObject();
+    EXPECT_EQ(unanswered["state"].toString(), "no-answer");
+    EXPECT_TRUE(unanswered["device"].isNull());
+
+    // One line per device and step, naming the port.
+    for (const TDevSim* sim : {&good, &altering, &silent, &hangingUp}) {
+        EXPECT_TRUE(run.Err.contains(sim->Path() + ": restore: writing 6 values"))
+            << run.Err.toStdString();
+    }
+    EXPECT_TRUE(run.Err.contains(silent.Path() + ": device not answering"));
+}
+
+TEST_F(CliTest, BackupVerifyAndDiffOfDevicesStartedFromSnapshots) {
+    WriteFile(Path("van.snapshot"), kReference);
+    TDevSim reference({"--snapshot", Path("van.snapshot"), "--unsolicited-status", "1"});
+    TDevSim other({"--id", "999"});
+
+    const TRun backup = RunCli({"backup", "--port", reference.Path(), "--out", Path("b.snapshot")});
+    ASSERT_EQ(backup.Status, 0) << backup.Err.toStdString();
+    QStringList expected;
+    expected << "(T01,0)"
+             << "(P01,0)"
+             << "(P03,0)"
+             << "(P17,0)"
+             << "(P10,0)"
+             << "(P12,0)"
+             << "(P06,0)"
+             << "(P25,0)"
+             << "(P05,0)"
+             << "(P07,0)"
+             << "(P04,0)"
+             << "(P21,0)"
+             << "(P14,0)"
+             << "(P18,0)";
+    for (int k = 1; k <= 5; ++k) {
+        expected << QStringLiteral("(P11,0,%1)").arg(k) << QStringLiteral("(P22,0,%1)").arg(k);
+    }
+    expected << "(P31,0)"
+             << "(P34,0)";
+    for (int n = 1; n <= 64; ++n) {
+        expected << QStringLiteral("(P08,0,%1)").arg(n);
+    }
+    EXPECT_EQ(reference.Received(), expected);
+    const QByteArray saved = ReadFile(Path("b.snapshot"));
+    EXPECT_TRUE(saved.startsWith("[Device]\r\nID=4711\r\nFirmware=V2.3.1\r\nAlias=VAN_42\r\n"));
+    EXPECT_TRUE(saved.contains("\r\nP08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME\r\n"));
+
+    // The backup holds the reference's values (and the factory values of the rest).
+    const TRun same = RunCli({"diff", Path("van.snapshot"), Path("b.snapshot")});
+    EXPECT_EQ(same.Status, 1); // the reference lacks the keys it never set
+    EXPECT_FALSE(same.Out.contains("P03")) << same.Out.toStdString();
+    EXPECT_EQ(RunCli({"diff", Path("b.snapshot"), Path("b.snapshot")}).Status, 0);
+
+    EXPECT_EQ(RunCli({"verify", "--quiet", "--port", reference.Path(), Path("b.snapshot")}).Status,
+              0);
+    const TRun differs = RunCli({"verify", "--quiet", "--port", reference.Path(), "--port",
+                                 other.Path(), Path("b.snapshot")});
+    EXPECT_EQ(differs.Status, 1);
+    EXPECT_TRUE(differs.Err.isEmpty()) << differs.Err.toStdString();
+    EXPECT_TRUE(std::none_of(other.Received().begin(), other.Received().end(),
+                             [](const QString& c) { return c.contains(",1,"); }))
+        << "verify wrote";
+}
+
+TEST_F(CliTest, UsageAndFileErrorsSendNothing) {
+    TDevSim device({});
+    WriteFile(Path("bad.snapshot"), "[Params]\r\nP03=+86\r\nP04=60,10\r\n");
+    const TRun bad = RunCli({"restore", "--port", device.Path(), Path("bad.snapshot")});
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_TRUE(bad.Err.contains("bad.snapshot: line 3: P04 takes 3 field(s), not 2"))
+        << bad.Err.toStdString();
+    for (const QStringList& arguments :
+         {QStringList{"restore", "--port", device.Path()}, QStringList{"frobnicate"},
+          QStringList{"backup", "--port", device.Path()},
+          QStringList{"backup", "--port", "a", "--port", "b", "--out", Path("x")},
+          QStringList{"verify", "--port", device.Path(), "--baud", "fast", Path("bad.snapshot")},
+          QStringList{"diff", Path("bad.snapshot")},
+          QStringList{"restore", "--port", device.Path(), Path("missing.snapshot")}}) {
+        EXPECT_EQ(RunCli(arguments).Status, 2) << arguments.join(' ').toStdString();
+    }
+    EXPECT_TRUE(device.Received().isEmpty());
+    const TRun noPort = RunCli({"verify", "--port", Path("no-such-port"), Path("bad.snapshot")});
+    EXPECT_EQ(noPort.Status, 2); // the file is checked first
+    WriteFile(Path("good.snapshot"), kReference);
+    const TRun closed = RunCli({"verify", "--port", Path("no-such-port"), Path("good.snapshot")});
+    EXPECT_EQ(closed.Status, 3);
+    EXPECT_TRUE(closed.Err.contains("cannot open the port")) << closed.Err.toStdString();
+}
