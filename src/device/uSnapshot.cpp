@@ -1,6 +1,7 @@
 #include "uSnapshot.h"
 
 #include "uAtomicFile.h"
+#include "uBatchOutcome.h"
 #include "uParamCatalogue.h"
 
 #include <QDir>
@@ -204,6 +205,15 @@ std::optional<QString> TSnapshot::Param(const QString& key) const {
 void TSnapshot::SetParam(const QString& key, const QString& value) {
     if (const TParamEntry* entry = TParamCatalogue::Find(key)) {
         Set(kParams, entry->Key, value);
+    }
+}
+
+void TSnapshot::SetWrites(const std::vector<TCmdItem>& cmds) {
+    for (const TCmdItem& cmd : cmds) {
+        const auto key = cmd.RW == 1 ? TParamCatalogue::KeyOfCommand(cmd) : std::nullopt;
+        if (key && TParamCatalogue::Find(*key)->Writable) {
+            SetParam(*key, CommandValue(cmd));
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "uCmdItem.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -35,6 +37,9 @@ public:
     std::optional<QString> Param(const QString& key) const;
     // Sets a catalogue key's value in place, or appends it to [Params].
     void SetParam(const QString& key, const QString& value);
+    // Keeps the value of every write command of a catalogue parameter, as Write All builds
+    // them from the window: the snapshot then writes exactly what Write All would send.
+    void SetWrites(const std::vector<TCmdItem>& cmds);
     // The catalogue keys of [Params] with their values, in file order.
     QList<std::pair<QString, QString>> Params() const;
 

@@ -1,7 +1,9 @@
 // The groups' Read and Write operations: exact commands in order, validation messages, and
 // nothing sent when a check fails.
 #include "ParamsTestSupport.h"
+#include "uBatchOutcome.h"
 #include "uSegmentMeter.h"
+#include "uSnapshot.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -70,6 +72,31 @@ protected:
                                            "(P31,1,630)",
                                            "(P34,1,0)"};
 };
+
+// One place builds Write All's commands: the button sends them, a snapshot keeps them.
+TEST_F(ParamGroupsTest, WriteAllsCommandsMakeASnapshotOfTheWindowWithoutSendingAnything) {
+    Ui().txtCenterNumber->setText(" +8613800138000 ");
+    SetAlarmRow(2, {true, false, true, false});
+    const auto cmds = Groups->WriteAllCommands();
+    ASSERT_TRUE(cmds);
+    ExpectNothingSent();
+    TSnapshot snapshot;
+    ASSERT_EQ(snapshot.Parse("[Params]\r\n"), std::nullopt);
+    snapshot.SetWrites(*cmds);
+    EXPECT_EQ(snapshot.Params().size(), 22);
+    EXPECT_EQ(snapshot.Param("P03"), "+8613800138000");
+    EXPECT_EQ(snapshot.Param("P22.2"), "2,1,0,1,0");
+    EXPECT_EQ(snapshot.Param("P05"), "123.123.123.123,8888,CMNET,,");
+    TSnapshot reread;
+    EXPECT_EQ(reread.Parse(snapshot.ToBytes()), std::nullopt);
+
+    Groups->btnWriteAllClick();
+    QStringList texts;
+    for (const TCmdItem& cmd : *cmds) {
+        texts.append(QString::fromLatin1(CommandText(cmd)));
+    }
+    EXPECT_EQ(Queued(), texts);
+}
 
 TEST_F(ParamGroupsTest, ReadAllQueuesTwentySixReadsStartingWithTheStatusQuery) {
     Engine().AddCmd(3, 0, "", 0); // left over from an earlier batch
