@@ -2,6 +2,7 @@
 
 #include "uLanguage.h"
 #include "uSessionLog.h"
+#include "uTranscriptView.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -42,7 +43,7 @@ TfrmDebugMemo::TfrmDebugMemo(QWidget* parent)
 }
 
 void TfrmDebugMemo::AddLine(const QString& line) {
-    mmDebug->appendPlainText(line);
+    AppendTranscriptLine(*mmDebug, line);
 }
 
 void TfrmDebugMemo::ShowAndRaise() {

@@ -1,6 +1,7 @@
 #include "uFrmMain.h"
 
 #include "uAppPaths.h"
+#include "uControlTexts.h"
 #include "uDebugMemo.h"
 #include "uExchangeEngine.h"
 #include "uFieldStates.h"
@@ -10,16 +11,18 @@
 #include "uLanguage.h"
 #include "uLinkError.h"
 #include "uMapBridge.h"
+#include "uPaintedAccessible.h"
 #include "uMessageService.h"
 #include "uParamGroups.h"
-#include "uPortList.h"
 #include "uProfile.h"
 #include "uRawConsole.h"
 #include "uSessionLog.h"
+#include "uTranscriptView.h"
 #include "uUploadSchedule.h"
 #include "ui_uFrmMain.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -32,6 +35,8 @@ namespace {
 
 const QString kConfigSection = QStringLiteral("config");
 const QString kLanguageKey = QStringLiteral("language");
+const QString kLastPortKey = QStringLiteral("lastport"); // the last port opened successfully
+const QString kLastBaudKey = QStringLiteral("lastbaud"); // and its baud rate
 const QString kDefaultLanguage = QStringLiteral("english");
 const QString kPortErrorCaption = QStringLiteral("ERROR"); // shown as it stands, untranslated
 
@@ -46,6 +51,8 @@ const QColor kSwitchClosedColor(0x00, 0x00, 0xFF);
 constexpr int kWindowWidth = 992;
 constexpr int kWindowHeight = 596;
 constexpr int kLargeFontPx = 16;
+constexpr int kPortListMs = 2000;
+constexpr int kRowGap = 4;
 
 // The four alarms of each authorised number, in the order of the device's flags.
 constexpr std::array<const char*, TFrmMain::kAlarmsPerRow> kAlarmTexts = {
@@ -65,6 +72,14 @@ bool IsRevealGesture(const QMouseEvent& press) {
 void SetTextColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(role, color);
+    widget->setPalette(palette);
+}
+
+// The colour of an enabled control only: disabled, it is grey like the others.
+void SetEnabledTextColor(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Active, role, color);
+    palette.setColor(QPalette::Inactive, role, color);
     widget->setPalette(palette);
 }
 
@@ -115,6 +130,7 @@ TFrmMain::~TFrmMain() {
 }
 
 void TFrmMain::BuildWindow() {
+    InstallPaintedAccessibility();
     ui->setupUi(this);
     QFont face = font();
     if (QFontDatabase::families().contains(QStringLiteral("Arial"))) {
@@ -130,7 +146,7 @@ void TFrmMain::BuildWindow() {
         large->setFont(bigger);
     }
     SetSwitchColor(kSwitchClosedColor);
-    SetTextColor(ui->btnDefault, QPalette::ButtonText, Qt::red);
+    SetEnabledTextColor(ui->btnDefault, QPalette::ButtonText, Qt::red);
     ui->txtLatLng->setAutoFillBackground(true);
     SetTextColor(ui->txtLatLng, QPalette::Base, palette().color(QPalette::ToolTipBase));
     ui->sbT01->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
@@ -141,9 +157,24 @@ void TFrmMain::BuildWindow() {
     CreateTimeLabels();
     CreateAlarmBoxes();
     CreateStatusStrip();
+    OrderAlarmTabs();
+    // The editable lists keep their own items: Enter takes the typed text without adding it.
+    for (QComboBox* list : {static_cast<QComboBox*>(ui->cboCOMIndex), ui->cboBatteryAlert,
+                            ui->CBox_UploadingInterval, ui->Cbox_UploadingTimes}) {
+        list->setInsertPolicy(QComboBox::NoInsert);
+    }
+    // The editing panel covers the list beneath it.
+    ui->pnlGeoEdit->setAutoFillBackground(true);
+    FMapBodyGeometry = ui->pnlMapBody->geometry();
+    ui->ed_googleurl->setParent(ui->rgMap);
+    ui->ed_googleurl->setGeometry(FMapBodyGeometry.x(), FMapBodyGeometry.y(),
+                                  FMapBodyGeometry.width(), ui->ed_googleurl->height());
+    ui->ed_googleurl->hide();
 
 #ifdef Q_OS_WIN
-    // Port numbers only; elsewhere the field takes device names and paths.
+    // Port numbers only; elsewhere the field takes device names and paths. Typed keys reach an
+    // editable list first, which hands them to its line edit past that one's filters.
+    ui->cboCOMIndex->installEventFilter(FDigitKeys);
     ui->cboCOMIndex->lineEdit()->installEventFilter(FDigitKeys);
 #endif
     ui->lblID->installEventFilter(this);
@@ -222,6 +253,36 @@ void TFrmMain::CreateAlarmBoxes() {
     }
 }
 
+// A keyboard user goes through each authorised number's row: the number, then its alarms.
+void TFrmMain::OrderAlarmTabs() {
+    const std::array<QWidget*, kAlarmRows> numbers = {ui->edtVIP_1, ui->edtVIP_2, ui->edtVIP_3,
+                                                      ui->edtVIP_4, ui->edtVIP_5};
+    QWidget* previous = nullptr;
+    for (int row = 0; row < kAlarmRows; ++row) {
+        for (QWidget* next : {numbers[row], static_cast<QWidget*>(FAlarmBoxes[row][0]),
+                              static_cast<QWidget*>(FAlarmBoxes[row][1]),
+                              static_cast<QWidget*>(FAlarmBoxes[row][2]),
+                              static_cast<QWidget*>(FAlarmBoxes[row][3])}) {
+            if (previous != nullptr) {
+                setTabOrder(previous, next);
+            }
+            previous = next;
+        }
+    }
+    setTabOrder(previous, ui->CBox_CheckAll);
+}
+
+// "Select All" is ticked exactly when every alarm box is.
+void TFrmMain::ShowSelectAllState() {
+    bool all = true;
+    for (const auto& row : FAlarmBoxes) {
+        for (const QCheckBox* box : row) {
+            all = all && box->isChecked();
+        }
+    }
+    ui->CBox_CheckAll->setChecked(all);
+}
+
 void TFrmMain::ConnectHandlers() {
     using THandler = void (TFrmMain::*)();
     const std::initializer_list<std::pair<QAbstractButton*, THandler>> clicks = {
@@ -273,15 +334,6 @@ void TFrmMain::ConnectHandlers() {
         connect(button, &QAbstractButton::clicked, this,
                 [groups = FGroups.get(), handler = handler] { (groups->*handler)(); });
     }
-    using TScheduleHandler = void (TUploadSchedule::*)();
-    const std::initializer_list<std::pair<QAbstractButton*, TScheduleHandler>> modeClicks = {
-        {ui->RBtn_Main_01, &TUploadSchedule::RBtn_Main_01Click},
-        {ui->RBtn_Main_02, &TUploadSchedule::RBtn_Main_02Click},
-        {ui->RBtn_Main_03, &TUploadSchedule::RBtn_Main_03Click},
-    };
-    for (const auto& [button, handler] : modeClicks) {
-        connect(button, &QAbstractButton::clicked, FSchedule.get(), handler);
-    }
     connect(ui->btnSave, &QAbstractButton::clicked, this, [this] { FProfile->btnSaveClick(); });
     connect(ui->btnLoad, &QAbstractButton::clicked, this, [this] { FProfile->btnLoadClick(); });
     connect(ui->btnShowMsg, &QAbstractButton::clicked, this, &TFrmMain::btnShowMsgClick);
@@ -294,6 +346,15 @@ void TFrmMain::ConnectHandlers() {
     connect(ui->cbUpLoadMode, &QComboBox::activated, FSchedule.get(),
             &TUploadSchedule::cbUpLoadModeClick);
     connect(ui->cbLanguage, &QComboBox::activated, this, &TFrmMain::cbLanguageChange);
+    connect(ui->edt_Send, &QLineEdit::returnPressed, FConsole.get(),
+            &TRawConsole::btn_AdvOper_SendClick);
+    for (const auto& row : FAlarmBoxes) {
+        for (QCheckBox* box : row) {
+            connect(box, &QAbstractButton::toggled, this, &TFrmMain::ShowSelectAllState);
+        }
+    }
+    connect(ui->cboCOMIndex, &TPortComboBox::PopupAboutToShow, this, &TFrmMain::RefreshPorts);
+    connect(&tmPortList, &QTimer::timeout, this, &TFrmMain::RefreshPorts);
 
     connect(FComPort.get(), &ICommPort::AfterOpen, this, &TFrmMain::ComPortAfterOpen);
     connect(FComPort.get(), &ICommPort::AfterClose, this, &TFrmMain::ComPortAfterClose);
@@ -316,15 +377,19 @@ void TFrmMain::FormCreate() {
     ApplyAddedTexts();
     NoteStartupError(ExportLanguageFile(kDefaultLanguage));
     SelectConfiguredLanguage(language);
+    // Typed keys reach an editable list first, which hands them to its line edit past that
+    // one's filters; both get the filter.
     for (QWidget* digitsOnly :
-         {static_cast<QWidget*>(ui->cboBatteryAlert->lineEdit()),
-          static_cast<QWidget*>(ui->ed_MapLat), static_cast<QWidget*>(ui->ed_MapLng),
-          static_cast<QWidget*>(ui->ed_MapZoom)}) {
+         {static_cast<QWidget*>(ui->cboBatteryAlert),
+          static_cast<QWidget*>(ui->cboBatteryAlert->lineEdit()),
+          static_cast<QWidget*>(ui->ed_MapZoom), static_cast<QWidget*>(ui->txtGSensorParam)}) {
         digitsOnly->installEventFilter(FDigitKeys);
     }
     ui->cboCOMIndex->clear();
-    ui->cboCOMIndex->addItems(RefreshPortList());
+    ui->cboCOMIndex->addItems(FPortLister());
     SelectFirstPort();
+    SelectRememberedConnection();
+    tmPortList.start(kPortListMs);
     ui->pgCtrl->setCurrentWidget(ui->tsMain);
     ui->RzMeter_Battery->SetValue(0);
     ui->RzMeter_LED->SetText(QStringLiteral("0000000000"));
@@ -339,6 +404,8 @@ void TFrmMain::FormCreate() {
     ui->Cbox_UploadingTimes->setCurrentIndex(0);
     FSchedule->RefreshUploadOptions();
     ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsOther), false);
+    // Texts beyond the start-up ones: their ids come after those of the master file.
+    ApplyControlTexts(*this);
 
     for (const QString& error : std::as_const(FStartupErrors)) {
         FMessages.ShowMessage(error, TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
@@ -563,7 +630,7 @@ void TFrmMain::AssignKeyFilters() {
         {FSignedIntegerKeys, {ui->txtPort, ui->txtTimeDifferent, ui->txtRadius}},
         {FCoordinateKeys,
          {ui->txtGeofenceLTLatitude, ui->txtGeofenceLTLongitude, ui->txtGeofenceRBLatitude,
-          ui->txtGeofenceRBLongitude}},
+          ui->txtGeofenceRBLongitude, ui->ed_MapLat, ui->ed_MapLng}},
         {FNameKeys, {ui->txtGeofenceName, ui->txtAlias}},
     };
     for (const auto& [filter, edits] : filters) {
@@ -571,6 +638,59 @@ void TFrmMain::AssignKeyFilters() {
             edit->installEventFilter(filter);
         }
     }
+}
+
+// The port and baud rate opened last, when the port is still there; start options come later
+// and win.
+void TFrmMain::SelectRememberedConnection() {
+    TIniDocument settings;
+    if (settings.LoadFromFile(SettingsFilePath())) {
+        return; // already reported by the language step
+    }
+    const QString port = settings.Value(kConfigSection, kLastPortKey).value_or(QString());
+    const int listed = ui->cboCOMIndex->findText(port);
+    if (listed >= 0) {
+        ui->cboCOMIndex->setCurrentIndex(listed);
+    } else if (!port.isEmpty() && QFileInfo::exists(PortNameFromField(port))) {
+        ui->cboCOMIndex->setEditText(port);
+    }
+    const QString baud = settings.Value(kConfigSection, kLastBaudKey).value_or(QString());
+    if (!baud.isEmpty()) {
+        ui->txtBAUD->setText(baud);
+    }
+}
+
+void TFrmMain::RememberConnection() {
+    TIniDocument settings;
+    std::optional<QString> error = settings.LoadFromFile(SettingsFilePath());
+    if (!error) {
+        settings.WriteString(kConfigSection, kLastPortKey, ui->cboCOMIndex->currentText());
+        settings.WriteString(kConfigSection, kLastBaudKey,
+                             QString::number(BaudRateFromInt(ui->txtBAUD->text())));
+        error = settings.SaveToFile(SettingsFilePath());
+    }
+    if (error) {
+        FMessages.ShowMessage(*error, TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+    }
+}
+
+void TFrmMain::RefreshPorts() {
+    const QStringList ports = FPortLister();
+    QComboBox& list = *ui->cboCOMIndex;
+    QStringList shown;
+    for (int i = 0; i < list.count(); ++i) {
+        shown.append(list.itemText(i));
+    }
+    if (ports == shown) {
+        return;
+    }
+    const QString text = list.currentText();
+    const int cursor = list.lineEdit()->cursorPosition();
+    list.clear();
+    list.addItems(ports);
+    list.setCurrentIndex(list.findText(text));
+    list.setEditText(text);
+    list.lineEdit()->setCursorPosition(cursor);
 }
 
 void TFrmMain::NoteStartupError(const std::optional<QString>& error) {
@@ -595,9 +715,13 @@ void TFrmMain::lblIDMouseDown(const QMouseEvent& press) {
     ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsAdvOperation), reveal);
 }
 
-// The tile host field, shown by the gesture on "Latitude".
+// The tile host field, shown by the gesture on "Latitude" in a row of its own above the map,
+// which gives up that much height meanwhile: the button that reloads the map stays usable.
 void TFrmMain::lblMapLatMouseDown(const QMouseEvent& press) {
-    ui->ed_googleurl->setVisible(IsRevealGesture(press));
+    const bool reveal = IsRevealGesture(press);
+    ui->pnlMapBody->setGeometry(
+        FMapBodyGeometry.adjusted(0, reveal ? ui->ed_googleurl->height() + kRowGap : 0, 0, 0));
+    ui->ed_googleurl->setVisible(reveal);
 }
 
 bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -643,6 +767,7 @@ void TFrmMain::btn_SwitchClick() {
             ui->cboCOMIndex->setEnabled(false);
             ui->txtBAUD->setEnabled(false);
             ui->btn_Switch->setText(TranslateText(QStringLiteral("Close[&O]")));
+            RememberConnection();
             // The receive buffer was emptied by ClearQueue above; no bytes can have been
             // taken in since, as receive notifications wait for the event loop.
             SetDeviceButtons(true);
@@ -656,12 +781,14 @@ void TFrmMain::ComPortAfterOpen() {
     ui->btn_Switch->setText(QStringLiteral("CLOSE(&C)"));
     SetSwitchColor(kSwitchOpenColor);
     ui->ComLed1->SetLit(true);
+    DescribeConnectionLamp(*ui->ComLed1, true);
 }
 
 void TFrmMain::ComPortAfterClose() {
     ui->btn_Switch->setText(QStringLiteral("OPEN(&O)"));
     SetSwitchColor(kSwitchClosedColor);
     ui->ComLed1->SetLit(false);
+    DescribeConnectionLamp(*ui->ComLed1, false);
 }
 
 // The device was unplugged: the port has closed itself; the window goes to the closed state
@@ -716,7 +843,7 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
 void TFrmMain::AddLog(const QString& line) {
     FSessionLog->Append(line);
     GetDebugMemo().AddLine(line);
-    ui->mm_Recv->appendPlainText(line);
+    AppendTranscriptLine(*ui->mm_Recv, line);
 }
 
 TfrmDebugMemo& TFrmMain::GetDebugMemo() {

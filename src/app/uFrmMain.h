@@ -3,11 +3,13 @@
 #include "uCommPort.h"
 #include "uEngineHost.h"
 #include "uKeyFilter.h"
+#include "uPortList.h"
 #include "uReplyHandler.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -54,6 +56,10 @@ public:
     // Start options: the text of the port field and of the baud field.
     void PresetPort(const QString& field);
     void PresetBaud(const QString& text);
+    // Where the port list comes from: the machine's serial ports unless a test gives its own.
+    void SetPortLister(std::function<QStringList()> lister) { FPortLister = std::move(lister); }
+    // Lists the ports present now, keeping what the port field shows.
+    void RefreshPorts();
 
     Ui::TFrmMain& Controls() { return *ui; }
     TUploadSchedule& Schedule() { return *FSchedule; }
@@ -111,6 +117,12 @@ private:
     void SetCaption(QWidget* control, const QString& text);
     void SelectConfiguredLanguage(const QString& language);
     void SelectFirstPort();
+    void SelectRememberedConnection();
+    void RememberConnection();
+    // Stores one key of the settings file's [config] section; false after reporting an error.
+    bool WriteSetting(const QString& key, const QString& value);
+    void ShowSelectAllState();
+    void OrderAlarmTabs();
     void AssignKeyFilters();
     void NoteStartupError(const std::optional<QString>& error);
     void lblIDMouseDown(const QMouseEvent& press);
@@ -156,6 +168,10 @@ private:
     TKeyFilter* FCoordinateKeys = new TKeyFilter(QStringLiteral("+-.0123456789"), this);
     TKeyFilter* FNameKeys = new TKeyFilter(
         QStringLiteral(" -_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), this);
+
+    std::function<QStringList()> FPortLister = RefreshPortList;
+    QTimer tmPortList;      // follows ports plugged in or removed while the window is open
+    QRect FMapBodyGeometry; // the map's place while the tile host field is hidden
 
     bool FLineJustLost = false; // the write failing with the lost line reports nothing more
     QStringList FStartupErrors; // file errors of start-up, shown once it has finished

@@ -14,6 +14,7 @@ void TLedDisplay::SetText(const QString& text) {
     if (text != FText) {
         FText = text;
         update();
+        setAccessibleDescription(text); // what a screen reader reads out
     }
 }
 

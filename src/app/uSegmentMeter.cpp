@@ -1,5 +1,6 @@
 #include "uSegmentMeter.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <algorithm>
 
@@ -33,6 +34,7 @@ void TSegmentMeter::Configure(int maximum, QList<QColor> colors, bool growing) {
     FColors = std::move(colors);
     FGrowing = growing;
     SetValue(FValue);
+    ReadingChanged();
 }
 
 void TSegmentMeter::SetValue(int value) {
@@ -40,6 +42,31 @@ void TSegmentMeter::SetValue(int value) {
     if (clamped != FValue) {
         FValue = clamped;
         update();
+        if (FPercentReading < 0) {
+            ReadingChanged();
+        }
+    }
+}
+
+void TSegmentMeter::SetPercentReading(int percent) {
+    const int reading = percent < 0 ? -1 : std::min(percent, 100);
+    if (reading != FPercentReading) {
+        FPercentReading = reading;
+        update();
+        ReadingChanged();
+    }
+}
+
+QString TSegmentMeter::ReadingText() const {
+    return FPercentReading >= 0 ? QStringLiteral("%1%").arg(FPercentReading)
+                                : QStringLiteral("%1/%2").arg(FValue).arg(FMaximum);
+}
+
+void TSegmentMeter::ReadingChanged() {
+    setAccessibleDescription(ReadingText());
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, Reading());
+        QAccessible::updateAccessibility(&event);
     }
 }
 
@@ -59,5 +86,9 @@ void TSegmentMeter::paintEvent(QPaintEvent*) {
         const QRectF segment(i * step + 1, height() - 1 - h, step - 3, h);
         painter.setBrush(i < lit ? FColors[i] : kUnlit);
         painter.drawRect(segment);
+    }
+    if (FPercentReading >= 0) {
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(rect(), Qt::AlignCenter, ReadingText());
     }
 }

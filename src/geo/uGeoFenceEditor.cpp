@@ -27,8 +27,12 @@ constexpr int kLongitudeDigits = 3;
 // Initial widths of the columns, in tag order.
 constexpr std::array<int, TGeoFenceModel::kColumns> kColumnWidths = {45, 70, 75, 79, 95, 100};
 
-// A list has no grid; a line under every cell gives the rows their horizontal rules.
-const QString kRowLines = QStringLiteral("QTreeView::item { border-bottom: 1px solid #d8d8d8; }");
+// A list has no grid; a line under every cell gives the rows their horizontal rules. Styling
+// the items takes their selection colours from the style, so they are given again here, the
+// same with or without focus.
+const QString kRowLines = QStringLiteral("QTreeView::item { border-bottom: 1px solid #d8d8d8; }"
+                                         "QTreeView::item:selected { background: "
+                                         "palette(highlight); color: palette(highlighted-text); }");
 
 // The text of a corner edit as a number; anything that is not one counts as 0.
 double CornerValue(const QLineEdit* edit) {

@@ -48,6 +48,13 @@ void TMapBridge::LoadMapPage() {
     FMapCenterLat = FieldNumber(FUi.ed_MapLat, kFallbackLat);
     FMapCenterLng = FieldNumber(FUi.ed_MapLng, kFallbackLng);
     FMapZoom = FieldNumber(FUi.ed_MapZoom, kFallbackZoom);
+    if (std::abs(FMapCenterLat) > 90.0 || std::abs(FMapCenterLng) > 180.0) {
+        FMessages.ShowMessage(
+            TranslateText(QStringLiteral("The map centre must lie between latitude -90 and 90 and "
+                                         "longitude -180 and 180.")),
+            TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+        return;
+    }
     const QString page =
         FormatMapPage({FUi.ed_googleurl->text(), FApiKey, FMapCenterLat, FMapCenterLng, FMapZoom});
     CreatedWebBrowser().setHtml(page, kPageBaseUrl);
@@ -60,6 +67,8 @@ QWebEngineView& TMapBridge::CreatedWebBrowser() {
     auto* layout = new QVBoxLayout(FUi.pnlMapBody);
     layout->setContentsMargins(0, 0, 0, 0);
     FWebBrowser = new QWebEngineView(FUi.pnlMapBody);
+    FWebBrowser->setObjectName(QStringLiteral("FWebBrowser"));
+    FWebBrowser->setAccessibleName(TranslateText(QStringLiteral("Map")));
     layout->addWidget(FWebBrowser);
     QWebEnginePage* page = FWebBrowser->page();
     // The page comes from the program's resources and its tiles from the tile host; it has

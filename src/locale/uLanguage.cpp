@@ -57,8 +57,19 @@ QByteArrayView SourceKey(const QString& source, TSourceKey& buffer) {
     return QByteArrayView(buffer.data(), end - buffer.data());
 }
 
+// The listed file of that name, whatever the case of its extension ("FRENCH.LNG"), so that
+// every listed language loads on a case-sensitive file system too.
 QString FileInFolder(const QString& folder, const QString& name) {
-    return folder + QLatin1Char('/') + name + QLatin1String(".lng");
+    const QString path = folder + QLatin1Char('/') + name + QLatin1String(".lng");
+    if (!QFileInfo::exists(path)) {
+        const QDir listed(folder, QStringLiteral("*.lng"), QDir::Unsorted, QDir::Files);
+        for (const QFileInfo& file : listed.entryInfoList()) {
+            if (file.completeBaseName() == name) {
+                return file.filePath();
+            }
+        }
+    }
+    return path;
 }
 
 // Plain files ending in ".lng" in either case, in the order the folder lists them.

@@ -299,13 +299,19 @@ void TParamGroups::EnqueueGSensorAndHistory(TCmdList& cmds) {
     WriteSwitch(cmds, 34, FUi.CBox_Main_03->isChecked());
 }
 
-// The first entry of the times list means "all the time", sent as 0.
+// The first entry of the times list means "all the time", sent as 0. A text that is no number
+// is refused with a message.
 std::optional<TParamGroups::TUploadCounts> TParamGroups::ReadUploadCounts() const {
     const QComboBox& times = *FUi.Cbox_UploadingTimes;
     const bool allTheTime = times.count() > 0 && times.currentText() == times.itemText(0);
     const int count = allTheTime ? 0 : IntOr(times.currentText().trimmed(), -1);
     const auto interval = TextToInt(FUi.CBox_UploadingInterval->currentText().trimmed());
     if (!interval || count < 0) {
+        FMessages.ShowMessage(
+            TranslateText(!interval
+                              ? QStringLiteral("The interval must be a whole number of seconds.")
+                              : QStringLiteral("The number of uploads must be a whole number.")),
+            TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
         return std::nullopt;
     }
     return TUploadCounts{*interval, count};

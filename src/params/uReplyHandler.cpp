@@ -102,7 +102,7 @@ void TReplyHandler::HandleStatusReport(const QStringList& fields) {
     FUi.lblAnotherName->setText(Field(fields, 3));
     SetGpsLevel(StrictInt(Field(fields, 4)));
     SetGsmLevel(StrictInt(Field(fields, 5)));
-    FUi.RzMeter_Battery->SetValue(StrictInt(Field(fields, 6)));
+    ShowBatteryLevel(StrictInt(Field(fields, 6)));
     FEngine.NextCmd();
     if (!tmBatteyCharging.isActive()) {
         tmBatteyCharging.start(); // a running animation keeps its beat
@@ -149,7 +149,7 @@ void TReplyHandler::HandleParameter(int number, const QStringList& fields) {
         break;
     case 16:
         if (const int percent = FieldIntOr(fields, 2, -1); percent >= 0) {
-            FUi.RzMeter_Battery->SetValue(percent);
+            ShowBatteryLevel(percent);
         }
         break;
     case 18:
@@ -180,30 +180,24 @@ void TReplyHandler::HandleUploading(const QStringList& fields) {
     }
 }
 
-// Selecting a mode reacts as the user's click would; the selected one reacts no further.
+// Selecting a mode reacts as the user's click would, through the schedule's reaction to the
+// button becoming selected; the selected one reacts no further.
 void TReplyHandler::HandleMode(const QStringList& fields) {
     QRadioButton* button = nullptr;
-    void (TUploadSchedule::*reaction)() = nullptr;
     switch (FieldIntOr(fields, 2, 0)) {
     case 1:
         button = FUi.RBtn_Main_01;
-        reaction = &TUploadSchedule::RBtn_Main_01Click;
         break;
     case 2:
         button = FUi.RBtn_Main_03;
-        reaction = &TUploadSchedule::RBtn_Main_03Click;
         break;
     case 3:
         button = FUi.RBtn_Main_02;
-        reaction = &TUploadSchedule::RBtn_Main_02Click;
         break;
     default:
         return;
     }
-    if (!button->isChecked()) {
-        button->setChecked(true);
-        (FSchedule.*reaction)();
-    }
+    button->setChecked(true);
 }
 
 // Every field is read before anything is stored, so a short reply leaves the fence unchanged.
@@ -271,10 +265,17 @@ void TReplyHandler::tmBatteyChargingTimer() {
     }
 }
 
+// The charging animation changes the bar; the reported level stays written on it.
+void TReplyHandler::ShowBatteryLevel(int percent) {
+    FUi.RzMeter_Battery->SetValue(percent);
+    FUi.RzMeter_Battery->SetPercentReading(percent);
+}
+
 void TReplyHandler::StopCharging() {
     tmBatteyCharging.stop();
     FChargingLevel = 0;
     FUi.RzMeter_Battery->SetValue(0);
+    FUi.RzMeter_Battery->SetPercentReading(-1);
 }
 
 // Once per batch, after the reply to its last command, and only when every command was

@@ -61,6 +61,7 @@ private:
     void HandleVipNumber(const QStringList& fields);
     void HandleTimePoints(const QStringList& fields);
     void ShowBatchComplete();
+    void ShowBatteryLevel(int percent);
 
     Ui::TFrmMain& FUi;
     TExchangeEngine& FEngine;

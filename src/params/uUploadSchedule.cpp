@@ -3,10 +3,13 @@
 #include "uParamControls.h"
 #include "ui_uFrmMain.h"
 
+#include <QAbstractItemView>
 #include <QMouseEvent>
 #include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -43,9 +46,52 @@ TUploadSchedule::TUploadSchedule(Ui::TFrmMain& ui, QObject* parent) : QObject(pa
         }
         FLabels[i]->installEventFilter(this);
     }
+    using TReaction = void (TUploadSchedule::*)();
+    const std::initializer_list<std::pair<QRadioButton*, TReaction>> modes = {
+        {ui.RBtn_Main_01, &TUploadSchedule::RBtn_Main_01Click},
+        {ui.RBtn_Main_02, &TUploadSchedule::RBtn_Main_02Click},
+        {ui.RBtn_Main_03, &TUploadSchedule::RBtn_Main_03Click},
+    };
+    // "clicked" comes for the selected button too; "toggled" only when the selection changes.
+    for (const auto& [button, reaction] : modes) {
+        connect(button, &QAbstractButton::toggled, this, [this, reaction](bool selected) {
+            if (selected) {
+                (this->*reaction)();
+            }
+        });
+    }
+    // A combo box reports every choice, the unchanged one too, and only after taking it; the
+    // channel before is noted when the user starts to use the list.
+    ui.cbUpLoadMode->installEventFilter(this);
+    ui.cbUpLoadMode->view()->installEventFilter(this);
+}
+
+bool TUploadSchedule::IsChannelList(const QObject* watched) const {
+    return watched == FUi.cbUpLoadMode || watched == FUi.cbUpLoadMode->view();
+}
+
+void TUploadSchedule::cbUpLoadModeClick(int index) {
+    const bool changed = index != FChannelBefore;
+    FChannelBefore = kChannelUnknown;
+    if (changed) {
+        RefreshUploadOptions();
+    }
 }
 
 bool TUploadSchedule::eventFilter(QObject* watched, QEvent* event) {
+    if (IsChannelList(watched)) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+        case QEvent::Show:
+            FChannelBefore = FUi.cbUpLoadMode->currentIndex();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         const auto found = std::find(FLabels.begin(), FLabels.end(), watched);

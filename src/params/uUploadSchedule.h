@@ -20,7 +20,8 @@ struct TRcdCheckWorkingTime {
 // The "Data Uploading" box: the three modes, the interval choices of each channel, the
 // keep-alive panel and the grid of 48 half-hour labels whose colours are the chosen time
 // points. Also keeps the last keep-alive and time-point replies, which a mode change shows
-// again.
+// again. A mode button reacts when it becomes selected, by the user or by a reply, never when
+// the selected one is clicked again.
 class TUploadSchedule : public QObject {
     Q_OBJECT
 public:
@@ -33,7 +34,8 @@ public:
     void RBtn_Main_01Click();
     void RBtn_Main_02Click();
     void RBtn_Main_03Click();
-    void cbUpLoadModeClick() { RefreshUploadOptions(); }
+    // The channel list was used: only a choice that changes the channel rebuilds the intervals.
+    void cbUpLoadModeClick(int index);
     void lbl_Main_XX_Click(QLabel& label);
 
     void ResetTimeLabels(bool enabled);
@@ -63,9 +65,12 @@ private:
     void ShowKeepAlive();
     void HideKeepAlive();
     void SetMark(QLabel& label, bool marked);
+    bool IsChannelList(const QObject* watched) const;
 
     Ui::TFrmMain& FUi;
     std::array<QLabel*, kTimeLabels> FLabels{};
     int FKeepAliveSeconds = 0;
     QStringList FFixedTimeList;
+    static constexpr int kChannelUnknown = -2;
+    int FChannelBefore = kChannelUnknown; // the channel when the user began to use the list
 };

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
+#include <tuple>
 
 namespace {
 
@@ -145,13 +147,25 @@ TEST_F(ParamGroupsTest, WriteAllWithTimePointsSendsTwentyThree) {
 }
 
 TEST_F(ParamGroupsTest, AbortedWriteAllLeavesNothingForTheNextOperation) {
-    for (const auto& [interval, times] : {std::pair{"abc", "5"}, {"300", "many"}}) {
-        Ui().CBox_UploadingInterval->setEditText(interval);
-        Ui().Cbox_UploadingTimes->setEditText(times);
+    // Typed into the lists as a user types; the refusal says what is wrong.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"abc", "5", "The interval must be a whole number of seconds."},
+        {"300", "many", "The number of uploads must be a whole number."},
+    };
+    for (const auto& [interval, times, message] : cases) {
+        for (const auto& [list, text] : {std::pair{Ui().CBox_UploadingInterval, interval},
+                                         {Ui().Cbox_UploadingTimes, times}}) {
+            list->lineEdit()->clear();
+            QTest::keyClicks(list, text);
+        }
+        Messages.Messages.clear();
         Groups->btnWriteAllClick();
         ExpectNothingSent();
-        EXPECT_TRUE(Messages.Messages.isEmpty());
+        ASSERT_EQ(Messages.Messages.size(), 1);
+        EXPECT_EQ(Messages.Messages[0].Text, message);
+        EXPECT_EQ(Messages.Messages[0].Caption, "Error");
     }
+    Messages.Messages.clear();
     Groups->btnVipCfgSetClick();
     EXPECT_EQ(Queued().size(), 10);
     EXPECT_EQ(Queued().first(), "(P11,1,1,0)");
@@ -234,7 +248,11 @@ TEST_F(ParamGroupsTest, DataUploadingWrite) {
     const TCase cases[] = {
         {[this] { Ui().CBox_UploadingInterval->setEditText(" 300 "); },
          {"(P04,1,300,0,0)", "(P07,1,1)", "(P18,1,0)"}},
-        {[this] { Ui().CBox_UploadingInterval->setEditText("abc"); }, {}},
+        {[this] {
+             Ui().CBox_UploadingInterval->setEditText("abc");
+             Messages.Messages.clear();
+         },
+         {}},
         {[this] {
              SelectFixedTime();
              Ui().Cbox_UploadingTimes->setCurrentIndex(2);
@@ -261,8 +279,10 @@ TEST_F(ParamGroupsTest, DataUploadingWrite) {
         c.setup();
         Groups->btnWorkModeSetClick();
         ExpectSent(c.sent);
+        // Nothing sent is said in a message.
+        EXPECT_EQ(Messages.Messages.size(), c.sent.isEmpty() ? 1 : 0);
+        Messages.Messages.clear();
     }
-    EXPECT_TRUE(Messages.Messages.isEmpty());
 }
 
 TEST_F(ParamGroupsTest, ReadAndSmallWriteOperations) {
@@ -350,7 +370,10 @@ TEST_F(ParamGroupsTest, SelectAllSetsEveryAlarmBox) {
             EXPECT_EQ(box->isChecked(), all) << box->objectName().toStdString();
         }
     }
-    boxes[0]->setChecked(false);
+    // It shows whether all are ticked, however they came to be.
+    QTest::mouseClick(boxes[0], Qt::LeftButton);
+    EXPECT_FALSE(Ui().CBox_CheckAll->isChecked());
+    Replies->HandleReply("(1,P22,1,1,1,1,1)");
     EXPECT_TRUE(Ui().CBox_CheckAll->isChecked());
 }
 

@@ -65,7 +65,7 @@ TEST_F(UploadScheduleTest, IntervalChoicesFollowChannelAndMode) {
         EXPECT_EQ(Ui().CBox_UploadingInterval->currentText(), c.selected) << c.channel;
         if (!c.items.isEmpty()) { // a typed interval gives way to the list's choice
             Ui().CBox_UploadingInterval->setEditText("999");
-            Schedule->cbUpLoadModeClick();
+            Schedule->RefreshUploadOptions();
             EXPECT_EQ(Ui().CBox_UploadingInterval->currentText(), c.selected) << c.channel;
         }
     }
@@ -121,7 +121,7 @@ TEST_F(UploadScheduleTest, ChangingModeClearsTheUsersMarksAndShowsTheStoredOnes)
 
     // While a reply is stored, a channel change re-marks it too.
     Click("lbl_Main_120");
-    Schedule->cbUpLoadModeClick();
+    Schedule->RefreshUploadOptions();
     EXPECT_EQ(MarkedLabels(), QStringList({"lbl_Main_010", "lbl_Main_170"}));
 }
 

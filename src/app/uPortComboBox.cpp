@@ -1,0 +1,6 @@
+#include "uPortComboBox.h"
+
+void TPortComboBox::showPopup() {
+    Q_EMIT PopupAboutToShow();
+    QComboBox::showPopup();
+}
