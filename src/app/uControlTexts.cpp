@@ -3,7 +3,9 @@
 #include "uLanguage.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QWidget>
 #include <array>
 
@@ -87,6 +89,7 @@ constexpr TControlText kToolTips[] = {
     {"btn_AdvOper_Clear", "Clears the transcript below"},
     {"btn_AdvOper_CmdSave", "Saves the transcript to a file"},
     {"mm_Recv", "Every command sent and reply received"},
+    {"mmHtml", "The map page as the program built it"},
     {"RzMeter_Volume", "The volume level, 0 to 6"},
     {"btnVolumeAdd", "Raises the volume by one step"},
     {"btnVolumeDec", "Lowers the volume by one step"},
@@ -211,6 +214,9 @@ void ApplyControlTexts(QWidget& window) {
             text->setBuddy(field);
         }
         field->setAccessibleName(Caption(*label));
+        if (auto* list = qobject_cast<QComboBox*>(field); list && list->lineEdit()) {
+            list->lineEdit()->setAccessibleName(Caption(*label));
+        }
     }
     for (const TControlText& name : kOwnNames) {
         if (QWidget* control = find(QString::fromLatin1(name.Name))) {

@@ -1,5 +1,6 @@
 #include "uFrmMain.h"
 
+#include "uAccessibility.h"
 #include "uAppPaths.h"
 #include "uControlTexts.h"
 #include "uDebugMemo.h"
@@ -11,7 +12,6 @@
 #include "uLanguage.h"
 #include "uLinkError.h"
 #include "uMapBridge.h"
-#include "uPaintedAccessible.h"
 #include "uMessageService.h"
 #include "uParamGroups.h"
 #include "uProfile.h"
@@ -51,6 +51,7 @@ const QColor kSwitchClosedColor(0x00, 0x00, 0xFF);
 constexpr int kWindowWidth = 992;
 constexpr int kWindowHeight = 596;
 constexpr int kLargeFontPx = 16;
+constexpr int kSmallFontPx = 11;
 constexpr int kPortListMs = 2000;
 constexpr int kRowGap = 4;
 
@@ -130,7 +131,7 @@ TFrmMain::~TFrmMain() {
 }
 
 void TFrmMain::BuildWindow() {
-    InstallPaintedAccessibility();
+    InstallAccessibility();
     ui->setupUi(this);
     QFont face = font();
     if (QFontDatabase::families().contains(QStringLiteral("Arial"))) {
@@ -148,6 +149,10 @@ void TFrmMain::BuildWindow() {
     SetSwitchColor(kSwitchClosedColor);
     SetEnabledTextColor(ui->btnDefault, QPalette::ButtonText, Qt::red);
     ui->txtLatLng->setAutoFillBackground(true);
+    // A little smaller, so that a clicked point's whole text shows.
+    QFont pointFont = ui->txtLatLng->font();
+    pointFont.setPixelSize(kSmallFontPx);
+    ui->txtLatLng->setFont(pointFont);
     SetTextColor(ui->txtLatLng, QPalette::Base, palette().color(QPalette::ToolTipBase));
     ui->sbT01->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     ui->RzMeter_GSM->ConfigureSignal();

@@ -283,3 +283,95 @@ TEST_F(WindowTest, LogLinesReachBothTranscriptsAndTheLogWindowClosesWithTheWindo
 }
 
 } // namespace
+
+namespace {
+
+QWidget* DebugMemo() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == "frmDebugMemo") {
+            return top;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(WindowTest, EmptyLinesOpeningATranscriptAreKept) {
+    Start();
+    for (const char* line : {"", "", "(T01,0)", ""}) {
+        Window->AddLog(line);
+    }
+    EXPECT_EQ(Find<QPlainTextEdit>("mm_Recv")->toPlainText(), "\n\n(T01,0)\n");
+    ASSERT_NE(DebugMemo(), nullptr);
+    EXPECT_EQ(DebugMemo()->findChild<QPlainTextEdit*>("mmDebug")->toPlainText(), "\n\n(T01,0)\n");
+
+    Find<QPushButton>("btn_AdvOper_Clear")->click();
+    Window->AddLog("");
+    Window->AddLog("x");
+    EXPECT_EQ(Find<QPlainTextEdit>("mm_Recv")->toPlainText(), "\nx");
+}
+
+TEST_F(WindowTest, EnterInTheConsoleFieldSends) {
+    Start();
+    Find<QPushButton>("btn_Switch")->click();
+    ASSERT_TRUE(Port->IsOpen());
+    auto* command = Find<QLineEdit>("edt_Send");
+    QTest::keyClicks(command, "(P01,0)");
+    QTest::keyClick(command, Qt::Key_Return);
+    ASSERT_EQ(Port->Written.size(), 1);
+    EXPECT_TRUE(Port->Written[0].contains("(P01,0)"));
+}
+
+TEST_F(WindowTest, EditableListsTakeTheTypedTextWithoutGrowing) {
+    Start();
+    for (const char* name :
+         {"cboCOMIndex", "cboBatteryAlert", "CBox_UploadingInterval", "Cbox_UploadingTimes"}) {
+        auto* list = Find<QComboBox>(name);
+        const int items = list->count();
+        list->lineEdit()->clear();
+        QTest::keyClicks(list, "45");
+        QTest::keyClick(list, Qt::Key_Return);
+        EXPECT_EQ(list->count(), items) << name;
+        EXPECT_EQ(list->currentText(), "45") << name;
+    }
+}
+
+TEST_F(WindowTest, ALanguageFileWithAnUpperCaseExtensionLoads) {
+    WriteAll(Path("locale/FRENCH.LNG"), "[language]\r\n010=Journal\r\n");
+    WriteAll(SettingsFilePath(), "[config]\r\nlanguage=FRENCH\r\n");
+    Start();
+    EXPECT_EQ(Find<QComboBox>("cbLanguage")->currentText(), "FRENCH");
+    EXPECT_EQ(Find<QPushButton>("btnShowMsg")->text(), "Journal");
+}
+
+TEST_F(WindowTest, DisabledFactoryDefaultIsGreyLikeTheOtherButtons) {
+    Start();
+    auto* factory = Find<QPushButton>("btnDefault");
+    auto* readAll = Find<QPushButton>("btnReadAll");
+    ASSERT_FALSE(factory->isEnabled());
+    EXPECT_EQ(factory->palette().color(QPalette::Disabled, QPalette::ButtonText),
+              readAll->palette().color(QPalette::Disabled, QPalette::ButtonText));
+    EXPECT_EQ(factory->palette().color(QPalette::Active, QPalette::ButtonText), QColor(Qt::red));
+}
+
+// The gesture on "Latitude" shows the tile host field where it covers nothing.
+TEST_F(WindowTest, TheRevealedTileHostFieldHidesNothing) {
+    Start();
+    auto* host = Find<QWidget>("ed_googleurl");
+    QTest::mouseDClick(Find<QWidget>("lblMapLat"), Qt::RightButton);
+    QTest::mouseRelease(Find<QWidget>("lblMapLat"), Qt::RightButton);
+    ASSERT_FALSE(host->isHidden());
+    const QRect field(host->mapTo(Window.get(), QPoint()), host->size());
+    for (QWidget* other : Find<QWidget>("tsGeo")->findChildren<QWidget*>()) {
+        if (other == host || other->isHidden() || other->isAncestorOf(host) ||
+            other->parentWidget() == nullptr || !other->isVisibleTo(Window.get())) {
+            continue;
+        }
+        const QRect area(other->mapTo(Window.get(), QPoint()), other->size());
+        EXPECT_FALSE(field.intersects(area)) << other->objectName().toStdString();
+    }
+    QTest::mouseClick(Find<QWidget>("lblMapLat"), Qt::LeftButton);
+    EXPECT_TRUE(host->isHidden());
+    EXPECT_EQ(Find<QWidget>("pnlMapBody")->height(), 300);
+}
+
+} // namespace
