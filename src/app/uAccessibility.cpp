@@ -12,6 +12,12 @@
 
 namespace {
 
+// A painted display describes itself by what it shows, unless something else has been said of
+// it (a mark on the field, say).
+bool IsPlainDescription(QAccessible::Text kind, const QWidget& display) {
+    return kind == QAccessible::Description && display.accessibleDescription().isEmpty();
+}
+
 class TMeterAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
     explicit TMeterAccessible(TSegmentMeter* meter)
@@ -24,7 +30,9 @@ public:
         return QAccessibleWidget::interface_cast(type);
     }
     QString text(QAccessible::Text kind) const override {
-        return kind == QAccessible::Value ? Meter().ReadingText() : QAccessibleWidget::text(kind);
+        return kind == QAccessible::Value || IsPlainDescription(kind, *widget())
+                   ? Meter().ReadingText()
+                   : QAccessibleWidget::text(kind);
     }
 
     QVariant currentValue() const override { return Meter().Reading(); }
@@ -43,8 +51,9 @@ public:
         : QAccessibleWidget(display, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text kind) const override {
-        return kind == QAccessible::Value ? static_cast<const TLedDisplay*>(object())->Text()
-                                          : QAccessibleWidget::text(kind);
+        return kind == QAccessible::Value || IsPlainDescription(kind, *widget())
+                   ? static_cast<const TLedDisplay*>(object())->Text()
+                   : QAccessibleWidget::text(kind);
     }
 };
 

@@ -102,6 +102,8 @@ constexpr TControlText kToolTips[] = {
     {"btnDefault", "Restores the device's factory settings"},
     {"cbTipOnOK", "Ticked: a message says when an operation has finished"},
     {"cbLanguage", "The language of the program; used from the next start"},
+    {"btnResume", "Sends what is left of the interrupted operation"},
+    {"btnCancelBatch", "Stops the running operation; what is not yet sent is dropped"},
     {"btnSave", "Saves the settings shown to a profile file"},
     {"btnLoad", "Loads settings from a profile file into the window"},
 };
@@ -171,6 +173,9 @@ constexpr std::pair<const char*, const char*> kDescribedValues[] = {
     {"lblVersion", "lblVer"},
 };
 
+const char* const kLampOpen = "Port open";
+const char* const kLampClosed = "Port closed";
+
 QString Translated(const char* text) {
     return TranslateText(QString::fromUtf8(text));
 }
@@ -237,6 +242,22 @@ void ApplyControlTexts(QWidget& window) {
     }
 }
 
+QStringList ControlTexts() {
+    QStringList texts;
+    for (const TControlText& tip : kToolTips) {
+        texts.append(QString::fromUtf8(tip.Text));
+    }
+    for (const char* tip : kAlarmToolTips) {
+        texts.append(QString::fromUtf8(tip));
+    }
+    for (const TControlText& name : kOwnNames) {
+        texts.append(QString::fromUtf8(name.Text));
+    }
+    texts.append(QString::fromUtf8(kLampOpen));
+    texts.append(QString::fromUtf8(kLampClosed));
+    return texts;
+}
+
 void DescribeConnectionLamp(QWidget& lamp, bool lit) {
-    lamp.setAccessibleDescription(Translated(lit ? "Port open" : "Port closed"));
+    lamp.setAccessibleDescription(Translated(lit ? kLampOpen : kLampClosed));
 }

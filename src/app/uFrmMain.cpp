@@ -409,7 +409,6 @@ void TFrmMain::FormCreate() {
     ui->Cbox_UploadingTimes->setCurrentIndex(0);
     FSchedule->RefreshUploadOptions();
     ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsOther), false);
-    // Texts beyond the start-up ones: their ids come after those of the master file.
     ApplyControlTexts(*this);
 
     for (const QString& error : std::as_const(FStartupErrors)) {
@@ -577,7 +576,8 @@ void TFrmMain::ApplyTranslations() {
 QStringList TFrmMain::AddedTexts() {
     return QStringList{QString::fromLatin1(kResumeText), QString::fromLatin1(kCancelBatchText),
                        QString::fromLatin1(kCloseWhileWritingText)} +
-           OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts();
+           OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts() + ControlTexts() +
+           TMapBridge::Texts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

@@ -1,5 +1,6 @@
 #include "uLedDisplay.h"
 
+#include <QAccessible>
 #include <QFontDatabase>
 #include <QPainter>
 
@@ -14,7 +15,10 @@ void TLedDisplay::SetText(const QString& text) {
     if (text != FText) {
         FText = text;
         update();
-        setAccessibleDescription(text); // what a screen reader reads out
+        if (QAccessible::isActive()) {
+            QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&changed);
+        }
     }
 }
 

@@ -63,7 +63,6 @@ QString TSegmentMeter::ReadingText() const {
 }
 
 void TSegmentMeter::ReadingChanged() {
-    setAccessibleDescription(ReadingText());
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(this, Reading());
         QAccessible::updateAccessibility(&event);

@@ -23,6 +23,10 @@ constexpr const char* kMapApiKey = "";
 // The page's own address: its scripts, styles and images come from the program's resources.
 const QUrl kPageBaseUrl(QStringLiteral("qrc:/tervo/map/"));
 
+const char* const kCentreOutOfRange =
+    "The map centre must lie between latitude -90 and 90 and longitude -180 and 180.";
+const char* const kMapName = "Map";
+
 double FieldNumber(const QLineEdit* field, double fallback) {
     const std::optional<double> value = TextToDouble(field->text().trimmed());
     return value && std::isfinite(*value) ? *value : fallback;
@@ -43,16 +47,18 @@ TMapBridge::~TMapBridge() {
     delete FWebBrowser.data();
 }
 
+QStringList TMapBridge::Texts() {
+    return {QString::fromLatin1(kCentreOutOfRange), QString::fromLatin1(kMapName)};
+}
+
 void TMapBridge::LoadMapPage() {
     FApiKey = QString::fromLatin1(kMapApiKey);
     FMapCenterLat = FieldNumber(FUi.ed_MapLat, kFallbackLat);
     FMapCenterLng = FieldNumber(FUi.ed_MapLng, kFallbackLng);
     FMapZoom = FieldNumber(FUi.ed_MapZoom, kFallbackZoom);
     if (std::abs(FMapCenterLat) > 90.0 || std::abs(FMapCenterLng) > 180.0) {
-        FMessages.ShowMessage(
-            TranslateText(QStringLiteral("The map centre must lie between latitude -90 and 90 and "
-                                         "longitude -180 and 180.")),
-            TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+        FMessages.ShowMessage(TranslateText(QString::fromLatin1(kCentreOutOfRange)),
+                              TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
         return;
     }
     const QString page =
@@ -68,7 +74,7 @@ QWebEngineView& TMapBridge::CreatedWebBrowser() {
     layout->setContentsMargins(0, 0, 0, 0);
     FWebBrowser = new QWebEngineView(FUi.pnlMapBody);
     FWebBrowser->setObjectName(QStringLiteral("FWebBrowser"));
-    FWebBrowser->setAccessibleName(TranslateText(QStringLiteral("Map")));
+    FWebBrowser->setAccessibleName(TranslateText(QString::fromLatin1(kMapName)));
     layout->addWidget(FWebBrowser);
     QWebEnginePage* page = FWebBrowser->page();
     // The page comes from the program's resources and its tiles from the tile host; it has

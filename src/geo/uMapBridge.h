@@ -29,6 +29,8 @@ public:
     // Builds the page afresh from the centre, zoom and host fields and loads it; returns at
     // once, the page reports its completion through PageLoaded.
     void LoadMapPage();
+    // The texts of its own that the bridge may show.
+    static QStringList Texts();
 
     bool CheckMapLoaded() override;
     // Runs the statement in the page; one that throws is reported with its error message.

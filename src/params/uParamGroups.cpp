@@ -26,6 +26,8 @@ constexpr int kMinBatteryAlert = 10;
 
 const char* const kStatusQueryText = "Status query";
 const char* const kVolumeText = "Volume";
+const char* const kIntervalNotANumber = "The interval must be a whole number of seconds.";
+const char* const kTimesNotANumber = "The number of uploads must be a whole number.";
 const char* const kFactoryDefaultQuestion = "Restore the factory defaults of the device %1?";
 
 QString Trimmed(const QLineEdit* edit) {
@@ -57,7 +59,8 @@ void TParamGroups::Read(std::initializer_list<int> numbers) {
 
 QStringList TParamGroups::Texts() {
     QStringList texts;
-    for (const char* text : {kStatusQueryText, kVolumeText, kFactoryDefaultQuestion}) {
+    for (const char* text : {kStatusQueryText, kVolumeText, kFactoryDefaultQuestion,
+                             kIntervalNotANumber, kTimesNotANumber}) {
         texts.append(QString::fromLatin1(text));
     }
     return texts;
@@ -307,11 +310,8 @@ std::optional<TParamGroups::TUploadCounts> TParamGroups::ReadUploadCounts() cons
     const int count = allTheTime ? 0 : IntOr(times.currentText().trimmed(), -1);
     const auto interval = TextToInt(FUi.CBox_UploadingInterval->currentText().trimmed());
     if (!interval || count < 0) {
-        FMessages.ShowMessage(
-            TranslateText(!interval
-                              ? QStringLiteral("The interval must be a whole number of seconds.")
-                              : QStringLiteral("The number of uploads must be a whole number.")),
-            TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+        FMessages.ShowMessage(Tr(!interval ? kIntervalNotANumber : kTimesNotANumber),
+                              TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
         return std::nullopt;
     }
     return TUploadCounts{*interval, count};
