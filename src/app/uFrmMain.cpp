@@ -411,6 +411,7 @@ void TFrmMain::FormCreate() {
     ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsOther), false);
     ApplyControlTexts(*this);
 
+    FMapBridge->ShowTileSource();
     for (const QString& error : std::as_const(FStartupErrors)) {
         FMessages.ShowMessage(error, TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
     }

@@ -1,7 +1,10 @@
 #include "uMapBridge.h"
 
+#include "uAppPaths.h"
+#include "uIniDocument.h"
 #include "uLanguage.h"
 #include "uMapPageTemplate.h"
+#include "uMbTilesHandler.h"
 #include "uMessageService.h"
 #include "uMyExternal.h"
 #include "uNumbers.h"
@@ -11,6 +14,7 @@
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <cmath>
@@ -27,6 +31,15 @@ const char* const kCentreOutOfRange =
     "The map centre must lie between latitude -90 and 90 and longitude -180 and 180.";
 const char* const kMapName = "Map";
 
+// The tile source in the settings file.
+const QString kMapSection = QStringLiteral("map");
+const QString kTileSourceKey = QStringLiteral("TileSource");
+
+// An offline tile set: a path to an MBTiles file.
+bool IsTileSetFile(const QString& source) {
+    return source.endsWith(QLatin1String(".mbtiles"), Qt::CaseInsensitive);
+}
+
 double FieldNumber(const QLineEdit* field, double fallback) {
     const std::optional<double> value = TextToDouble(field->text().trimmed());
     return value && std::isfinite(*value) ? *value : fallback;
@@ -40,11 +53,14 @@ TMapBridge::TMapBridge(Ui::TFrmMain& ui, IMessageService& messages, QObject* par
                                 [this](double ltLng, double ltLat, double rbLng, double rbLat) {
                                     MapBoundsChanged(ltLng, ltLat, rbLng, rbLat);
                                 },
-                                nullptr, nullptr, nullptr, this)) {}
+                                nullptr, nullptr, nullptr, this)),
+      FTiles(new TMbTilesHandler(this)) {}
 
-// The page and its channel go before the external object they call.
+// The page and its channel go before the external object they call and the profile and tile
+// handler they use.
 TMapBridge::~TMapBridge() {
     delete FWebBrowser.data();
+    delete FProfile.data();
 }
 
 QStringList TMapBridge::Texts() {
@@ -61,8 +77,14 @@ void TMapBridge::LoadMapPage() {
                               TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
         return;
     }
-    const QString page =
-        FormatMapPage({FUi.ed_googleurl->text(), FApiKey, FMapCenterLat, FMapCenterLng, FMapZoom});
+    const QString source = FUi.ed_googleurl->text().trimmed();
+    StoreTileSource(source);
+    QString host = source;
+    if (IsTileSetFile(source)) {
+        FTiles->SetFile(source);
+        host = TMbTilesHandler::TileAddress();
+    }
+    const QString page = FormatMapPage({host, FApiKey, FMapCenterLat, FMapCenterLng, FMapZoom});
     CreatedWebBrowser().setHtml(page, kPageBaseUrl);
 }
 
@@ -76,7 +98,15 @@ QWebEngineView& TMapBridge::CreatedWebBrowser() {
     FWebBrowser->setObjectName(QStringLiteral("FWebBrowser"));
     FWebBrowser->setAccessibleName(TranslateText(QString::fromLatin1(kMapName)));
     layout->addWidget(FWebBrowser);
-    QWebEnginePage* page = FWebBrowser->page();
+    // A named profile keeps its tiles on disk, so a map once seen shows offline too.
+    const QString storage = UserFolder(QStringLiteral("webengine"));
+    FProfile = new QWebEngineProfile(QStringLiteral("tervo-map"), this);
+    FProfile->setPersistentStoragePath(storage);
+    FProfile->setCachePath(storage + QStringLiteral("/cache"));
+    FProfile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    FProfile->installUrlSchemeHandler(TMbTilesHandler::kScheme, FTiles);
+    auto* page = new QWebEnginePage(FProfile, FWebBrowser);
+    FWebBrowser->setPage(page);
     // The page comes from the program's resources and its tiles from the tile host; it has
     // no business with the computer's files.
     page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
@@ -93,6 +123,34 @@ QWebEngineView& TMapBridge::CreatedWebBrowser() {
 void TMapBridge::FWebBrowserDocumentComplete(bool ok) {
     FMapLoaded = true;
     Q_EMIT PageLoaded(ok);
+}
+
+void TMapBridge::ShowTileSource() {
+    TIniDocument settings;
+    if (settings.LoadFromFile(SettingsFilePath())) {
+        return; // start-up has reported an unreadable settings file already
+    }
+    if (const auto source = settings.Value(kMapSection, kTileSourceKey)) {
+        if (!source->isEmpty()) {
+            FUi.ed_googleurl->setText(*source);
+        }
+    }
+}
+
+// Kept when it changes, keeping whatever else the settings file holds.
+void TMapBridge::StoreTileSource(const QString& source) {
+    TIniDocument settings;
+    std::optional<QString> error = settings.LoadFromFile(SettingsFilePath());
+    if (!error) {
+        if (settings.Value(kMapSection, kTileSourceKey) == source) {
+            return;
+        }
+        settings.WriteString(kMapSection, kTileSourceKey, source);
+        error = settings.SaveToFile(SettingsFilePath());
+    }
+    if (error) {
+        FMessages.ShowMessage(*error, TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+    }
 }
 
 bool TMapBridge::CheckMapLoaded() {

@@ -12,6 +12,8 @@ class TFrmMain;
 }
 class IMessageService;
 class TMyExternal;
+class TMbTilesHandler;
+class QWebEngineProfile;
 
 // The window's side of the map: builds the page from its template, loads it into the web view,
 // runs statements in it and takes the page's calls through the external object. The web view
@@ -26,11 +28,15 @@ public:
     TMapBridge(Ui::TFrmMain& ui, IMessageService& messages, QObject* parent = nullptr);
     ~TMapBridge() override;
 
-    // Builds the page afresh from the centre, zoom and host fields and loads it; returns at
-    // once, the page reports its completion through PageLoaded.
+    // Builds the page afresh from the centre, zoom and host fields and loads it (the host field
+    // names a tile host, a tile address or an MBTiles file, and is kept in the settings file);
+    // returns at once, the page reports its completion through PageLoaded.
     void LoadMapPage();
     // The texts of its own that the bridge may show.
     static QStringList Texts();
+
+    // Puts the tile source of the settings file into the host field, when there is one.
+    void ShowTileSource();
 
     bool CheckMapLoaded() override;
     // Runs the statement in the page; one that throws is reported with its error message.
@@ -45,6 +51,7 @@ public:
     // Null until the first page load.
     QWebEngineView* WebBrowser() const { return FWebBrowser; }
     TMyExternal& External() { return *FExternal; }
+    TMbTilesHandler& Tiles() { return *FTiles; }
     double MapCenterLat() const { return FMapCenterLat; }
     double MapCenterLng() const { return FMapCenterLng; }
     double MapZoom() const { return FMapZoom; }
@@ -56,11 +63,14 @@ Q_SIGNALS:
 private:
     QWebEngineView& CreatedWebBrowser();
     void FWebBrowserDocumentComplete(bool ok);
+    void StoreTileSource(const QString& source);
 
     Ui::TFrmMain& FUi;
     IMessageService& FMessages;
-    TMyExternal* FExternal = nullptr; // child of the bridge
+    TMyExternal* FExternal = nullptr;  // child of the bridge
+    TMbTilesHandler* FTiles = nullptr; // child of the bridge
     QPointer<QWebEngineView> FWebBrowser;
+    QPointer<QWebEngineProfile> FProfile; // child of the bridge, created with the web view
     bool FMapLoaded = false;
     QString FApiKey;
     double FMapCenterLat = kFallbackLat;

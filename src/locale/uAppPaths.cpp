@@ -106,6 +106,7 @@ QString FilesDescription() {
     line("profiles", UserFolder(QStringLiteral("param")));
     line("profiles to load", UserFolder(QStringLiteral("config")));
     line("transcripts", LogDir());
+    line("map tile cache", UserFolder(QStringLiteral("webengine")));
     text += QStringLiteral("A program whose folder is writable keeps its files beside it; one "
                            "installed in a folder the user cannot write keeps them in the "
                            "user's configuration and data folders.\n");

@@ -26,7 +26,7 @@ stray=$(grep -vE '^\./usr/(bin/tervo-(assistant|cli|devsim)|share/(applications|
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for dependency in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6serialport6 \
-                  libqt6webenginewidgets6 libqt6webchannel6 qt6-qpa-plugins; do
+                  libqt6webenginewidgets6 libqt6webchannel6 qt6-qpa-plugins libqt6sql6-sqlite; do
   grep -qE "(^|, )${dependency//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $dependency: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = tervo-assistant ] || fail "package name"
