@@ -72,6 +72,11 @@ void TMapBridge::LoadMapPage() {
     FMapCenterLat = FieldNumber(FUi.ed_MapLat, kFallbackLat);
     FMapCenterLng = FieldNumber(FUi.ed_MapLng, kFallbackLng);
     FMapZoom = FieldNumber(FUi.ed_MapZoom, kFallbackZoom);
+    if (std::abs(FMapCenterLat) > 90.0 || std::abs(FMapCenterLng) > 180.0) {
+        FMessages.ShowMessage(TranslateText(QString::fromLatin1(kCentreOutOfRange)),
+                              TranslateText(QStringLiteral("Error")), TMessageIcon::Error);
+        return;
+    }
     const QString source = FUi.ed_googleurl->text();
     StoreTileSource(source);
     QString host = source;
