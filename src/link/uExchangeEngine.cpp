@@ -236,8 +236,13 @@ void TExchangeEngine::CancelQueue() {
 
 void TExchangeEngine::ComPortRxChar(qint64 Count) {
     FRxBuffer.append(FPort.Read(Count > 0 ? Count : FPort.BytesWaiting()));
+    // Handling a reply may end the engine's owner (a window closed in a message box, a
+    // device whose line went away in the pause).
+    const QPointer<TExchangeEngine> alive(this);
     ProcessRxBuffer();
-    BoundRxBuffer();
+    if (alive) {
+        BoundRxBuffer();
+    }
 }
 
 void TExchangeEngine::ProcessRxBuffer() {

@@ -9,6 +9,8 @@
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 #include <memory>
+#include <signal.h>
+#include <sys/prctl.h>
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -22,6 +24,9 @@ public:
     explicit TDevSim(const QStringList& options) {
         FTranscript.open();
         FProcess.setStandardErrorFile(FTranscript.fileName());
+        // A test that dies (a crash, a time-out) takes its devices with it: a device left
+        // running would hold the pipes and locks the test inherited.
+        FProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         FProcess.start(QStringLiteral(TERVO_DEVSIM), options);
         EXPECT_TRUE(FProcess.waitForStarted(5000));
         while (!FProcess.canReadLine() && FProcess.waitForReadyRead(5000)) {

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -244,6 +245,23 @@ TEST_F(BatchEngineTest, ANewOperationSupersedesARunningBatch) {
     EXPECT_EQ(Last().Pending.size(), 2);
     Engine.AbortBatch(TBatchEnd::LineLost); // an ended batch ends once
     EXPECT_EQ(Last().End, TBatchEnd::Cancelled);
+}
+
+// Its owner may go away while a reply is handled; nothing of the engine is touched after.
+TEST(EngineLifetime, AnEngineEndedWhileHandlingAReplyIsLeftAlone) {
+    struct TEndingHost : public IEngineHost {
+        void AddLog(const QString&) override {}
+        void ShowProgress(int, int) override {}
+        void SetDeviceButtons(bool) override {}
+        void HandleReply(const QByteArray&) override { Engine.reset(); }
+        QString TranslateText(const QString& text) override { return text; }
+        std::unique_ptr<TExchangeEngine> Engine;
+    } host;
+    TFakeCommPort port;
+    port.Open();
+    host.Engine = std::make_unique<TExchangeEngine>(port, host);
+    port.Feed(EncodeFrame("(1,P03,5)").value() + "noise!");
+    EXPECT_EQ(host.Engine, nullptr);
 }
 
 } // namespace
