@@ -17,6 +17,7 @@
 #include "uProfile.h"
 #include "uRawConsole.h"
 #include "uSessionLog.h"
+#include "uSnapshotActions.h"
 #include "uTranscriptView.h"
 #include "uUploadSchedule.h"
 #include "ui_uFrmMain.h"
@@ -122,6 +123,8 @@ void TFrmMain::CreateParameterLayer() {
     FGroups = std::make_unique<TParamGroups>(*ui, *FEngine, FMessages, *FReplies, *FSchedule);
     FProfile = std::make_unique<TProfile>(*ui, FMessages, *FReplies);
     FFieldStates = std::make_unique<TFieldStates>(*ui, *FEngine, *FGeoFenceModel);
+    FSnapshots =
+        std::make_unique<TSnapshotActions>(*ui, *FEngine, FMessages, *FGroups, FGeoFenceList);
 }
 
 TFrmMain::~TFrmMain() {
@@ -578,7 +581,7 @@ QStringList TFrmMain::AddedTexts() {
     return QStringList{QString::fromLatin1(kResumeText), QString::fromLatin1(kCancelBatchText),
                        QString::fromLatin1(kCloseWhileWritingText)} +
            OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts() + ControlTexts() +
-           TMapBridge::Texts();
+           TMapBridge::Texts() + TSnapshotActions::Texts();
 }
 
 void TFrmMain::ApplyAddedTexts() {
@@ -587,6 +590,7 @@ void TFrmMain::ApplyAddedTexts() {
     }
     FResume->setText(TranslateText(QString::fromLatin1(kResumeText)));
     FCancelBatch->setText(TranslateText(QString::fromLatin1(kCancelBatchText)));
+    FSnapshots->ApplyTexts();
 }
 
 void TFrmMain::ApplyCaptions(std::initializer_list<TCaption> captions) {
@@ -879,6 +883,9 @@ void TFrmMain::SetDeviceButtons(bool enabled) {
              ui->btnVipCfgRead, ui->btnVipCfgSet, ui->btnReadAll, ui->btnWriteAll, ui->btnDefault,
              ui->btn_GeoEdit, ui->btn_GeoSetAll}) {
         button->setEnabled(usable);
+    }
+    if (FSnapshots) {
+        FSnapshots->SetDeviceButtons(usable);
     }
     UpdateBatchButtons();
 }

@@ -29,6 +29,7 @@ class TGeoFenceModel;
 class TMapBridge;
 class TParamGroups;
 class TProfile;
+class TSnapshotActions;
 class TUploadSchedule;
 class TRawConsole;
 class TfrmDebugMemo;
@@ -70,6 +71,7 @@ public:
     TGeoFenceModel& GeoFenceModel() { return *FGeoFenceModel; }
     TGeoFenceEditor& GeoFenceEditor() { return *FGeoFenceEditor; }
     TFieldStates& FieldStates() { return *FFieldStates; }
+    TSnapshotActions& Snapshots() { return *FSnapshots; }
     TMapBridge& MapBridge() { return *FMapBridge; }
     TExchangeEngine& Engine() { return *FEngine; }
     ICommPort& ComPort() { return *FComPort; }
@@ -152,6 +154,7 @@ private:
     std::unique_ptr<TMapBridge> FMapBridge;
     std::unique_ptr<TGeoFenceEditor> FGeoFenceEditor;
     std::unique_ptr<TFieldStates> FFieldStates;
+    std::unique_ptr<TSnapshotActions> FSnapshots;
 
     // The status strip beside the progress bar: what runs, how the last batch ended, and the
     // way to take a stopped batch up again or drop it.

@@ -99,7 +99,8 @@ void TDeviceSession::Start(const QString& label) {
         Finish(TDeviceResult::Confirmed);
         return;
     }
-    if (const auto error = FEngine.StartBatch(label.section(QLatin1Char(':'), 0, 0))) {
+    if (const auto error = FEngine.StartBatch(
+            FBatchLabel.isEmpty() ? label.section(QLatin1Char(':'), 0, 0) : FBatchLabel)) {
         Finish(TDeviceResult::LineError, *error);
     }
 }

@@ -47,6 +47,9 @@ public:
     void Backup();
     void Restore(const TSnapshot& snapshot, bool readBack);
     void Verify(const TSnapshot& snapshot);
+    // The name the engine gives the batches from now on, in the user's words; empty: the
+    // operation's own ("backup", "restore", "verify").
+    void SetBatchLabel(const QString& label) { FBatchLabel = label; }
 
     bool Running() const { return FRunning; }
     const TSessionReport& Report() const { return FReport; }
@@ -83,4 +86,5 @@ private:
     bool FBackup = false;
     TSessionReport FReport;
     TSnapshot FResult;
+    QString FBatchLabel;
 };

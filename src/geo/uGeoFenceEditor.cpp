@@ -143,15 +143,20 @@ void TGeoFenceEditor::PanMapTo(double latitude, double longitude) {
     }
 }
 
+TCmdItem TGeoFenceEditor::WriteCommand(const TGeoFence& fence) {
+    return TCmdItem{kGeoFenceParam, kWrite,
+                    QStringLiteral(",%1,%2,%3,%4,%5,%6")
+                        .arg(QString::number(fence.ID),
+                             DegreesToCoord(kLongitudeDigits, fence.LTLongitude),
+                             DegreesToCoord(kLatitudeDigits, fence.LTLatitude),
+                             DegreesToCoord(kLongitudeDigits, fence.RBLongitude),
+                             DegreesToCoord(kLatitudeDigits, fence.RBLatitude), fence.Name),
+                    kLetterP};
+}
+
 void TGeoFenceEditor::AddWrite(const TGeoFence& fence) {
-    FEngine.AddCmd(kGeoFenceParam, kWrite,
-                   QStringLiteral(",%1,%2,%3,%4,%5,%6")
-                       .arg(QString::number(fence.ID),
-                            DegreesToCoord(kLongitudeDigits, fence.LTLongitude),
-                            DegreesToCoord(kLatitudeDigits, fence.LTLatitude),
-                            DegreesToCoord(kLongitudeDigits, fence.RBLongitude),
-                            DegreesToCoord(kLatitudeDigits, fence.RBLatitude), fence.Name),
-                   kLetterP);
+    const TCmdItem cmd = WriteCommand(fence);
+    FEngine.AddCmd(cmd.ParamNo, cmd.RW, cmd.Args, cmd.Kind);
 }
 
 // A command that cannot be written (the line failed, or a name from the device made it too

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "uCmdItem.h"
 #include "uGeoFence.h"
 #include "uMapStatements.h"
 
@@ -40,6 +41,9 @@ public:
     void vtListDblClick();
     void btn_GeoShowAllFenceClick();
     void btn_GeoClearAllClick();
+
+    // The write of one fence as Write Selected Geo-fence sends it.
+    static TCmdItem WriteCommand(const TGeoFence& fence);
 
     // True while the map takes clicks as fence corners.
     bool FenceSetting() const { return FFenceSetting; }

@@ -185,8 +185,12 @@ void TParamGroups::btnVolumeReadClick() {
 
 void TParamGroups::btnVolumeSetClick() {
     FEngine.ClearQueue();
-    FEngine.AddCmd(14, kWrite, QStringLiteral(",%1").arg(FReplies.VolumeLevel()), kLetterP);
+    Add({VolumeCommand()});
     Start(GroupLabel(Tr(kVolumeText), FUi.btnVolumeSet));
+}
+
+TCmdItem TParamGroups::VolumeCommand() const {
+    return TCmdItem{14, kWrite, QStringLiteral(",%1").arg(FReplies.VolumeLevel()), kLetterP};
 }
 
 void TParamGroups::btnVolumeAddClick() {
@@ -203,13 +207,21 @@ void TParamGroups::ChangeVolume(int step) {
 
 // Sent at once, beside the queue: the busy state and the progress bar stay as they are.
 void TParamGroups::btn_SelfGeoSetClick() {
-    if (const auto radius = TextToInt(Trimmed(FUi.txtRadius))) {
+    if (const auto radius = RadiusCommand()) {
         try {
-            FEngine.SendCmd(9, kWrite, QStringLiteral(",%1").arg(*radius), kLetterP);
+            FEngine.SendCmd(radius->ParamNo, radius->RW, radius->Args, radius->Kind);
         } catch (const TLinkError& error) {
             FMessages.ShowMessage(error.Text(), QStringLiteral("ERROR"), TMessageIcon::Error);
         }
     }
+}
+
+std::optional<TCmdItem> TParamGroups::RadiusCommand() const {
+    const auto radius = TextToInt(Trimmed(FUi.txtRadius));
+    if (!radius) {
+        return std::nullopt;
+    }
+    return TCmdItem{9, kWrite, QStringLiteral(",%1").arg(*radius), kLetterP};
 }
 
 void TParamGroups::btnReadAllClick() {

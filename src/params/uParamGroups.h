@@ -60,6 +60,10 @@ public:
     // saving the window's values as a snapshot). Shows Write All's messages; nullopt when
     // Write All would send nothing.
     std::optional<TCmdList> WriteAllCommands();
+    // The volume's write as its Write button sends it.
+    TCmdItem VolumeCommand() const;
+    // The radius's write as its Write button sends it; nullopt when the field holds no number.
+    std::optional<TCmdItem> RadiusCommand() const;
 
 private:
     struct TUploadCounts {

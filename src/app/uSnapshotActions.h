@@ -1,0 +1,82 @@
+#pragma once
+
+#include "uDeviceSession.h"
+#include "uGeoFence.h"
+#include "uSnapshot.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+namespace Ui {
+class TFrmMain;
+}
+class IMessageService;
+class QGroupBox;
+class QPushButton;
+class TExchangeEngine;
+class TParamGroups;
+class TSnapshotDiffDialog;
+
+// Whole-device snapshots from the window, in a box on the "Other" page: Back up reads every
+// setting and the 64 fences and saves them; Compare reads what a snapshot holds and lists what
+// differs; Restore lists the same, lets the user untick rows and writes the rest, checked; the
+// window's own values can be saved as a snapshot to program other devices with.
+//
+// The device session runs on the window's engine: the window's reply handler still applies
+// every reply to the controls and moves the queue on, which is what the session listens to.
+class TSnapshotActions : public QObject {
+    Q_OBJECT
+public:
+    TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages,
+                     TParamGroups& groups, const TGeoFenceList& fences);
+    ~TSnapshotActions() override;
+
+    // The texts these actions show, for the language file.
+    static QStringList Texts();
+    // Captions, once the window's start-up texts have their ids.
+    void ApplyTexts();
+    // Back up, Compare and Restore need the device; saving the window's values does not.
+    void SetDeviceButtons(bool enabled);
+
+    void btnSnapshotBackupClick();
+    void btnSnapshotCompareClick();
+    void btnSnapshotRestoreClick();
+    void btnSnapshotSaveWindowClick();
+
+    const TDeviceSession& Session() const { return FSession; }
+
+private:
+    enum class TTask { None, Backup, Compare, RestoreCompare, RestoreWrite };
+
+    void Run(TTask task, const QString& label);
+    void SessionFinished();
+    void BackupRead();
+    void CompareRead();
+    void RestoreRead();
+    void RestoreWritten();
+    void WriteTicked(const QStringList& keys);
+    std::optional<TSnapshot> OpenSnapshot();
+    // False when the user declines writing a snapshot of another device to this one.
+    bool AcceptDevice(const QString& deviceId);
+    void ShowTable(bool choose);
+    void SaveAs(const TSnapshot& snapshot, const QString& baseName);
+    static QString CaptionOf(const QString& key);
+
+    Ui::TFrmMain& FUi;
+    TExchangeEngine& FEngine;
+    IMessageService& FMessages;
+    TParamGroups& FGroups;
+    const TGeoFenceList& FFences;
+    TDeviceSession FSession;
+    QGroupBox* FBox = nullptr;
+    std::array<QPushButton*, 4> FButtons{}; // Back up, Compare, Restore, Save the window's values
+    TTask FTask = TTask::None;
+    QString FLabel;      // the running task's name, as its button says it
+    TSnapshot FSnapshot; // the file being compared or restored
+    QString FKnownId;    // the device that answered last, as far as the window knows
+    QString FAcceptedId; // a device the user agreed to restore another device's snapshot to
+    QPointer<TSnapshotDiffDialog> FDialog;
+};

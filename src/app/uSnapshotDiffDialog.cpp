@@ -1,0 +1,112 @@
+#include "uSnapshotDiffDialog.h"
+
+#include "uLanguage.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <array>
+
+namespace {
+
+const char* const kCompareTitle = "Settings that differ from the snapshot";
+const char* const kRestoreTitle = "Settings to write to the device";
+const char* const kRestoreHint =
+    "Untick what the device should keep (Space toggles the current row).";
+const char* const kCannotBeRead = "(the device cannot report it)";
+const char* const kWriteText = "Write the ticked settings [&W]";
+const char* const kCloseText = "Close";
+const char* const kCancelText = "Cancel";
+constexpr std::array<const char*, 3> kHeaders = {"Setting", "Snapshot", "Device"};
+
+QString Tr(const char* text) {
+    return TranslateText(QString::fromLatin1(text));
+}
+
+QTableWidgetItem* Cell(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    item->setToolTip(text);
+    return item;
+}
+
+} // namespace
+
+TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool choose,
+                                         QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("dlgSnapshotDiff"));
+    setWindowTitle(Tr(choose ? kRestoreTitle : kCompareTitle));
+    auto* layout = new QVBoxLayout(this);
+    if (choose) {
+        layout->addWidget(new QLabel(Tr(kRestoreHint), this));
+    }
+    FTable = new QTableWidget(int(rows.size()), int(kHeaders.size()), this);
+    FTable->setObjectName(QStringLiteral("tblSnapshotDiff"));
+    QStringList headers;
+    for (const char* header : kHeaders) {
+        headers.append(Tr(header));
+    }
+    FTable->setHorizontalHeaderLabels(headers);
+    FTable->verticalHeader()->hide();
+    FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    FTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    for (int row = 0; row < int(rows.size()); ++row) {
+        const TDiffRow& diff = rows[row];
+        FKeys.append(diff.Key);
+        QTableWidgetItem* setting = Cell(diff.Caption);
+        if (choose) {
+            setting->setFlags(setting->flags() | Qt::ItemIsUserCheckable);
+            setting->setCheckState(Qt::Checked);
+        }
+        FTable->setItem(row, 0, setting);
+        FTable->setItem(row, 1, Cell(diff.A.value_or(QString())));
+        FTable->setItem(row, 2, Cell(diff.B ? *diff.B : Tr(kCannotBeRead)));
+    }
+    FTable->resizeColumnsToContents();
+    FTable->horizontalHeader()->setStretchLastSection(true);
+    FTable->setCurrentCell(0, 0);
+    layout->addWidget(FTable);
+
+    auto* buttons = new QDialogButtonBox(this);
+    if (choose) {
+        QPushButton* write = buttons->addButton(Tr(kWriteText), QDialogButtonBox::AcceptRole);
+        write->setObjectName(QStringLiteral("btnSnapshotWrite"));
+        buttons->addButton(Tr(kCancelText), QDialogButtonBox::RejectRole)
+            ->setObjectName(QStringLiteral("btnSnapshotCancel"));
+    } else {
+        buttons->addButton(Tr(kCloseText), QDialogButtonBox::RejectRole)
+            ->setObjectName(QStringLiteral("btnSnapshotCancel"));
+    }
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    resize(760, 420);
+    FTable->setFocus();
+}
+
+QStringList TSnapshotDiffDialog::CheckedKeys() const {
+    QStringList keys;
+    for (int row = 0; row < FTable->rowCount(); ++row) {
+        if (FTable->item(row, 0)->checkState() == Qt::Checked) {
+            keys.append(FKeys[row]);
+        }
+    }
+    return keys;
+}
+
+QStringList TSnapshotDiffDialog::Texts() {
+    QStringList texts;
+    for (const char* text : {kCompareTitle, kRestoreTitle, kRestoreHint, kCannotBeRead, kWriteText,
+                             kCloseText, kCancelText}) {
+        texts.append(QString::fromLatin1(text));
+    }
+    for (const char* header : kHeaders) {
+        texts.append(QString::fromLatin1(header));
+    }
+    return texts;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "uSnapshotDiff.h"
+
+#include <QDialog>
+#include <QStringList>
+#include <vector>
+
+class QTableWidget;
+
+// The settings in which a snapshot and the device differ: the setting in the technician's
+// words, the snapshot's value, the device's value. To restore, every row has a check box,
+// ticked at first, and the dialog is accepted with the rows to write.
+class TSnapshotDiffDialog : public QDialog {
+    Q_OBJECT
+public:
+    TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool choose, QWidget* parent);
+
+    // The keys of the ticked rows, in the table's order.
+    QStringList CheckedKeys() const;
+    // The texts the dialog shows, for the language file.
+    static QStringList Texts();
+
+private:
+    QTableWidget* FTable = nullptr;
+    QStringList FKeys;
+};

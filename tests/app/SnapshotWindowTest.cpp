@@ -1,0 +1,265 @@
+// The window's Back up, Compare, Restore and "Save the window's values as a snapshot" against
+// the simulated device on a pseudo-terminal.
+#include "WindowTestSupport.h"
+#include "uExchangeEngine.h"
+#include "uLedDisplay.h"
+#include "uParamCatalogue.h"
+#include "uQtSerialPort.h"
+#include "uReplyHandler.h"
+#include "uSimPty.h"
+#include "uSnapshot.h"
+#include "uSnapshotActions.h"
+#include "ui_uFrmMain.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+const QByteArray kFence5 = "5,11354.0000,2230.0000,11406.0000,2224.0000,HOME";
+
+class SnapshotWindowTest : public WindowTest {
+protected:
+    void Connect(TSimOptions options = {}) {
+        Device = std::make_unique<TSimPty>(options);
+        QString error;
+        ASSERT_TRUE(Device->Start(&error)) << error.toStdString();
+        Start(TQtSerialPort::Factory());
+        Window->Engine().SetTimingForTests(150, 5);
+        Window->PresetPort(Device->SlavePath());
+        Ui().cbTipOnOK->setChecked(false);
+        Window->show();
+        QApplication::setActiveWindow(Window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+        Ui().btn_Switch->click();
+        ASSERT_TRUE(Window->ComPort().IsOpen());
+        Ui().pgCtrl->setCurrentWidget(Ui().tsOther);
+    }
+    ~SnapshotWindowTest() override {
+        Window.reset();
+        if (Device) {
+            Device->Stop();
+        }
+    }
+
+    Ui::TFrmMain& Ui() { return Window->Controls(); }
+    QPushButton* Button(const char* name) { return Find<QPushButton>(QString::fromLatin1(name)); }
+    // A parameter's value as the device holds it, in a snapshot's form.
+    QString Held(int number, int index = 0) const {
+        const QByteArray values = Device->Snapshot().Values(number, index).join(',');
+        return QString::fromLatin1(index > 0 ? QByteArray::number(index) + ',' + values : values);
+    }
+    QString Transcript() const { return Find<QPlainTextEdit>("mm_Recv")->toPlainText(); }
+    QString WriteSnapshot(const QByteArray& params, const QByteArray& id = "0123456789") {
+        const QString path = Path("file.snapshot");
+        WriteAll(path, "[Device]\r\nID=" + id + "\r\n[Params]\r\n" + params);
+        Messages.FileAnswer = path;
+        return path;
+    }
+    QDialog* WaitForTable() {
+        QDialog* dialog = nullptr;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                dialog = Window->findChild<QDialog*>("dlgSnapshotDiff");
+                return dialog != nullptr && dialog->isVisible();
+            },
+            20'000))
+            << Transcript().toStdString();
+        return dialog;
+    }
+    // Each row: setting, snapshot's value, device's value, and whether it is ticked.
+    static QStringList Rows(QDialog* dialog) {
+        QStringList rows;
+        auto* table = dialog->findChild<QTableWidget*>("tblSnapshotDiff");
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < table->columnCount(); ++column) {
+                cells.append(table->item(row, column)->text());
+            }
+            const Qt::ItemFlags flags = table->item(row, 0)->flags();
+            if (flags & Qt::ItemIsUserCheckable) {
+                cells.append(table->item(row, 0)->checkState() == Qt::Checked ? "ticked"
+                                                                              : "unticked");
+            }
+            rows.append(cells.join(" | "));
+        }
+        return rows;
+    }
+    bool WaitIdle() {
+        return QTest::qWaitFor(
+            [&] { return !Window->Snapshots().Session().Running() && !Window->Engine().IsBusy(); },
+            20'000);
+    }
+    bool WaitForMessage() {
+        return QTest::qWaitFor([&] { return !Messages.Messages.isEmpty(); }, 20'000);
+    }
+
+    std::unique_ptr<TSimPty> Device;
+};
+
+TEST_F(SnapshotWindowTest, BackUpByAltBSavesEverySettingOfTheDeviceNamedAfterIt) {
+    TSimOptions options;
+    options.presets = {"(P03,1,+8613800138000)", "(P08,1," + kFence5 + ")", "(P17,1,VAN42)"};
+    Connect(options);
+    Messages.FileAnswer = Path("van.snapshot");
+    QTest::keyClick(Window.get(), Qt::Key_B, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(Path("van.snapshot")); }, 30'000))
+        << Transcript().toStdString();
+    EXPECT_EQ(Messages.Proposed, QStringList{Path("snapshots/0123456789.snapshot")});
+    EXPECT_TRUE(Messages.Messages.isEmpty());
+
+    TSnapshot saved;
+    ASSERT_EQ(saved.Load(Path("van.snapshot")), std::nullopt);
+    EXPECT_EQ(saved.DeviceValue("ID"), "0123456789");
+    EXPECT_EQ(saved.DeviceValue("Alias"), "VAN42");
+    EXPECT_EQ(saved.Param("P03"), "+8613800138000");
+    EXPECT_EQ(saved.Param("P08.5"), QString::fromLatin1(kFence5));
+    for (const TParamEntry& entry : TParamCatalogue::Entries()) {
+        if (entry.Readable && entry.Writable) {
+            EXPECT_EQ(saved.Param(entry.Key), Held(entry.ParamNo, entry.Index))
+                << entry.Key.toStdString();
+        }
+    }
+    // The replies went through the window as usual.
+    EXPECT_EQ(Ui().txtCenterNumber->text(), "+8613800138000");
+    EXPECT_EQ(Window->GeoFences()[4].Name, "HOME");
+    EXPECT_EQ(Window->Engine().Batch()->Label, "Back up");
+    EXPECT_EQ(Window->Engine().Batch()->Answered, 90);
+}
+
+TEST_F(SnapshotWindowTest, CompareListsExactlyTheSettingsThatDifferAndWritesNothing) {
+    Connect();
+    WriteSnapshot("P03=+8613900000000\r\nP17=" + Held(17).toLatin1() +
+                  "\r\nP12=" + Held(12).toLatin1() + "\r\nP08.5=" + kFence5 + "\r\nP11.2=2,0\r\n");
+    Button("btnSnapshotCompare")->click();
+    QDialog* table = WaitForTable();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(Rows(table),
+              QStringList({"SMS Primary number | +8613900000000 | ",
+                           "Authorized number 2 | 2,0 | " + Held(11, 2),
+                           "Geo-fence 5 | " + QString::fromLatin1(kFence5) + " | " + Held(8, 5)}));
+    EXPECT_FALSE(Transcript().contains(",1,")) << "nothing is written";
+    table->findChild<QPushButton*>("btnSnapshotCancel")->click();
+    EXPECT_FALSE(table->isVisible());
+}
+
+TEST_F(SnapshotWindowTest, RestoreWritesOnlyTheTickedRowsCheckedAndTheWindowShowsTheDevice) {
+    Connect();
+    WriteSnapshot("P03=+8613900000000\r\nP17=VAN42\r\nP12=480\r\n");
+    Button("btnSnapshotRestore")->click();
+    QDialog* dialog = WaitForTable();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Rows(dialog), QStringList({"SMS Primary number | +8613900000000 |  | ticked",
+                                         "Another name | VAN42 |  | ticked",
+                                         "Time difference | 480 | -60 | ticked"}));
+    // The user keeps the device's name: down to its row, Space, then Alt+W.
+    auto* table = dialog->findChild<QTableWidget*>("tblSnapshotDiff");
+    QTest::keyClick(table, Qt::Key_Down);
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_EQ(Rows(dialog)[1], "Another name | VAN42 |  | unticked");
+    QApplication::setActiveWindow(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    QTest::keyClick(dialog, Qt::Key_W, Qt::AltModifier);
+    ASSERT_TRUE(WaitForMessage()) << Transcript().toStdString();
+    EXPECT_EQ(Messages.Messages[0].Text, "The device confirmed every written setting (2).");
+    EXPECT_TRUE(Messages.Questions.isEmpty()) << Messages.Questions[0].Text.toStdString();
+
+    EXPECT_EQ(Held(3), "+8613900000000");
+    EXPECT_EQ(Held(12), "480");
+    EXPECT_EQ(Held(17), "");
+    EXPECT_FALSE(Transcript().contains("(P17,1,")) << Transcript().toStdString();
+    EXPECT_EQ(Ui().txtCenterNumber->text(), "+8613900000000");
+    EXPECT_EQ(Ui().txtTimeDifferent->text(), "480");
+    EXPECT_TRUE(Window->Engine().Batch()->Succeeded());
+}
+
+TEST_F(SnapshotWindowTest, ASnapshotOfAnotherDeviceIsWrittenOnlyWhenTheUserAgrees) {
+    Connect();
+    WriteSnapshot("P03=+8613900000000\r\n", "4711");
+    Messages.ConfirmAnswer = false;
+
+    // The device is not known yet: its reads come first, the question before any write.
+    Button("btnSnapshotRestore")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Messages.Questions.isEmpty(); }, 20'000));
+    EXPECT_EQ(Messages.Questions[0].Text.toStdString(),
+              "This snapshot was taken from device 4711, but the connected device is "
+              "0123456789. Write its values to this device anyway?");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Window->findChild<QDialog*>("dlgSnapshotDiff"), nullptr);
+    EXPECT_EQ(Held(3), "");
+
+    // Now the window knows the device: the question comes before anything is sent.
+    const int answered = Device->Snapshot().Answered();
+    Button("btnSnapshotRestore")->click();
+    EXPECT_EQ(Messages.Questions.size(), 2);
+    QTest::qWait(300);
+    EXPECT_EQ(Device->Snapshot().Answered(), answered);
+    EXPECT_FALSE(Window->Engine().IsBusy());
+
+    // Agreed to, the restore goes on as usual.
+    Messages.ConfirmAnswer = true;
+    Button("btnSnapshotRestore")->click();
+    QDialog* dialog = WaitForTable();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Messages.Questions.size(), 3);
+    dialog->findChild<QPushButton*>("btnSnapshotWrite")->click();
+    ASSERT_TRUE(WaitForMessage());
+    EXPECT_EQ(Held(3), "+8613900000000");
+}
+
+TEST_F(SnapshotWindowTest, TheWindowsValuesRoundTripThroughTheReaderAndProgramADevice) {
+    Connect();
+    // The technician starts from what the device holds and changes a few things by hand.
+    QTest::keyClick(Window.get(), Qt::Key_A, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Engine().IsBusy(); }, 2000));
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(Window->Engine().Batch()->Succeeded());
+    Ui().txtCenterNumber->setText("+8613700000000");
+    Ui().txtAlias->setText("VAN7");
+    Ui().txtRadius->setText("450");
+    Window->Replies().SetVolumeLevel(5);
+    TGeoFence& fence = Window->GeoFences()[2];
+    fence.Name = "DEPOT";
+    fence.LTLongitude = 113.9;
+    fence.LTLatitude = 22.5;
+    fence.RBLongitude = 114.1;
+    fence.RBLatitude = 22.4;
+    Messages.FileAnswer = Path("clone.snapshot");
+    Button("btnSnapshotSaveWindow")->click();
+    EXPECT_EQ(Messages.Proposed, QStringList{Path("snapshots/VAN7.snapshot")});
+    ASSERT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages[0].Text.toStdString();
+
+    TSnapshot saved;
+    ASSERT_EQ(saved.Load(Path("clone.snapshot")), std::nullopt);
+    EXPECT_EQ(saved.DeviceValue("ID"), "");
+    EXPECT_EQ(saved.Param("P03"), "+8613700000000");
+    EXPECT_EQ(saved.Param("P17"), "VAN7");
+    EXPECT_EQ(saved.Param("P09"), "450");
+    EXPECT_EQ(saved.Param("P14"), "5");
+    EXPECT_EQ(saved.Params().size(), 22 + 64 + 2) << saved.ToBytes().toStdString();
+
+    // Restored to the device, it programs what the window showed; the radius, which the
+    // device cannot report, is listed and written too.
+    Button("btnSnapshotRestore")->click();
+    QDialog* dialog = WaitForTable();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(Rows(dialog).contains("Self geo-fence radius | 450 | (the device cannot report "
+                                      "it) | ticked"))
+        << Rows(dialog).join("\n").toStdString();
+    dialog->findChild<QPushButton*>("btnSnapshotWrite")->click();
+    ASSERT_TRUE(WaitForMessage()) << Transcript().toStdString();
+    EXPECT_EQ(Messages.Messages[0].Icon, TMessageIcon::Information)
+        << Messages.Messages[0].Text.toStdString();
+    EXPECT_EQ(Held(3), "+8613700000000");
+    EXPECT_EQ(Held(17), "VAN7");
+    EXPECT_EQ(Held(9), "450");
+    EXPECT_EQ(Held(14), "5");
+    EXPECT_EQ(Held(8, 3), saved.Param("P08.3"));
+    EXPECT_TRUE(Held(8, 3).endsWith(",DEPOT"));
+}
+
+} // namespace
