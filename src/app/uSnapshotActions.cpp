@@ -321,11 +321,7 @@ void TSnapshotActions::btnSnapshotSaveWindowClick() {
     snapshot.SetDeviceValue(QStringLiteral("Alias"), alias);
     snapshot.SetDeviceValue(QStringLiteral("Saved"),
                             QDateTime::currentDateTime().toString(Qt::ISODate));
-    for (const TCmdItem& cmd : *cmds) {
-        if (const auto key = TParamCatalogue::KeyOfCommand(cmd)) {
-            snapshot.SetParam(*key, CommandValue(cmd));
-        }
-    }
+    snapshot.SetWrites(*cmds);
     // What the snapshot reader would refuse is not saved.
     if (const auto error = TSnapshot().Parse(snapshot.ToBytes())) {
         FMessages.ShowMessage(Tr(kNotSavable).arg(*error), ActionLabel(FButtons[3]),

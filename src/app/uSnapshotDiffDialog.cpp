@@ -101,8 +101,9 @@ QStringList TSnapshotDiffDialog::CheckedKeys() const {
 
 QStringList TSnapshotDiffDialog::Texts() {
     QStringList texts;
-    for (const char* text : {kCompareTitle, kRestoreTitle, kRestoreHint, kCannotBeRead, kWriteText,
-                             kCloseText, kCancelText}) {
+    // "Close" and "Cancel" are the window's texts already.
+    for (const char* text :
+         {kCompareTitle, kRestoreTitle, kRestoreHint, kCannotBeRead, kWriteText}) {
         texts.append(QString::fromLatin1(text));
     }
     for (const char* header : kHeaders) {
