@@ -153,3 +153,35 @@ TEST_F(GeoWindowTest, TheLatitudeGestureShowsAndHidesTheHostField) {
         EXPECT_TRUE(Ui().ed_googleurl->isHidden());
     }
 }
+
+TEST_F(GeoWindowTest, AMapCentreOutsideTheGlobeIsRefusedWithAMessage) {
+    for (const auto& [field, typed] :
+         {std::pair{Ui().ed_MapLat, "-95.5"}, std::pair{Ui().ed_MapLng, "181"}}) {
+        Ui().ed_MapLat->setText("-33.9");
+        Ui().ed_MapLng->setText("151.2");
+        field->clear();
+        QTest::keyClicks(field, typed);
+        Messages.Messages.clear();
+        Ui().btnLoadMap->click();
+        ASSERT_EQ(Messages.Messages.size(), 1) << typed;
+        EXPECT_EQ(Messages.Messages[0].Caption, "Error");
+        EXPECT_TRUE(Messages.Messages[0].Text.contains("-90 and 90")) << typed;
+        EXPECT_EQ(Window->MapBridge().WebBrowser(), nullptr); // nothing loaded
+    }
+}
+
+// The editing panel hides the rows beneath it: what shows inside it is the same whether the
+// list behind holds names or not.
+TEST_F(GeoWindowTest, TheEditPanelCoversTheListBehindIt) {
+    const auto panelPicture = [this] {
+        const QImage whole = Ui().gbGeoFence->grab().toImage();
+        return whole.copy(Ui().pnlGeoEdit->geometry());
+    };
+    Ui().pnlGeoEdit->show();
+    const QImage empty = panelPicture();
+    for (int id = 1; id <= 10; ++id) {
+        Fence(id).Name = QStringLiteral("WWWWWWWWWWWWWWWW");
+    }
+    Model().Refresh();
+    EXPECT_EQ(panelPicture(), empty);
+}

@@ -8,10 +8,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
+
+constexpr qint64 kReadAllMs = 30'000;
 
 // Any message would mean the picture does not show the normal window: report it and fail.
 class TFailingMessages : public IMessageService {
@@ -52,6 +55,17 @@ int main(int argc, char** argv) {
     window.PresetPort(device.SlavePath());
     window.show();
     window.findChild<QAbstractButton*>(QStringLiteral("btn_Switch"))->click();
+    QApplication::processEvents();
+    // The picture shows the device's values: Read All runs to its end first.
+    auto* readAll = window.findChild<QAbstractButton*>(QStringLiteral("btnReadAll"));
+    window.findChild<QAbstractButton*>(QStringLiteral("cbTipOnOK"))->setChecked(false);
+    readAll->click();
+    QElapsedTimer waited;
+    waited.start();
+    while (!readAll->isEnabled() && waited.elapsed() < kReadAllMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    window.findChild<QAbstractButton*>(QStringLiteral("cbTipOnOK"))->setChecked(true);
     QApplication::processEvents();
     const bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
     window.close();
