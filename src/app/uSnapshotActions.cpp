@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <utility>
 
@@ -66,19 +65,25 @@ TSnapshotActions::TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine,
                                    const TGeoFenceList& fences)
     : FUi(ui), FEngine(engine), FMessages(messages), FGroups(groups), FFences(fences),
       FSession(engine) {
-    FBox = new QGroupBox(ui.tsOther);
+    FPage = new QWidget;
+    FPage->setObjectName(QStringLiteral("tsSnapshot"));
+    ui.pgCtrl->addTab(FPage, QString());
+    FBox = new QGroupBox(FPage);
     FBox->setObjectName(QStringLiteral("gbSnapshot"));
-    FBox->setGeometry(8, 140, 976, 64);
-    auto* row = new QHBoxLayout(FBox);
+    FBox->setGeometry(8, 8, 976, 64);
     using THandler = void (TSnapshotActions::*)();
     constexpr std::array<THandler, 4> handlers = {
         &TSnapshotActions::btnSnapshotBackupClick, &TSnapshotActions::btnSnapshotCompareClick,
         &TSnapshotActions::btnSnapshotRestoreClick, &TSnapshotActions::btnSnapshotSaveWindowClick};
+    // Laid out by hand like the rest of the window, so the sizes hold before the page is shown.
+    constexpr std::array<int, 4> widths = {160, 160, 160, 470};
+    int x = 8;
     for (std::size_t i = 0; i < FButtons.size(); ++i) {
         FButtons[i] = new QPushButton(FBox);
+        FButtons[i]->setGeometry(x, 24, widths[i], 30);
+        x += widths[i] + 6;
         FButtons[i]->setObjectName(QString::fromLatin1(kButtonNames[i]));
         FButtons[i]->setEnabled(i == FButtons.size() - 1);
-        row->addWidget(FButtons[i]);
         connect(FButtons[i], &QPushButton::clicked, this, handlers[i]);
     }
     // Whatever operation it answered, a reply names the connected device.
@@ -108,6 +113,7 @@ QStringList TSnapshotActions::Texts() {
 }
 
 void TSnapshotActions::ApplyTexts() {
+    FUi.pgCtrl->setTabText(FUi.pgCtrl->indexOf(FPage), Tr(kBoxTitle));
     FBox->setTitle(Tr(kBoxTitle));
     for (std::size_t i = 0; i < FButtons.size(); ++i) {
         FButtons[i]->setText(Tr(kButtonTexts[i]));

@@ -20,7 +20,7 @@ class TExchangeEngine;
 class TParamGroups;
 class TSnapshotDiffDialog;
 
-// Whole-device snapshots from the window, in a box on the "Other" page: Back up reads every
+// Whole-device snapshots from the window, on a page of their own: Back up reads every
 // setting and the 64 fences and saves them; Compare reads what a snapshot holds and lists what
 // differs; Restore lists the same, lets the user untick rows and writes the rest, checked; the
 // window's own values can be saved as a snapshot to program other devices with.
@@ -71,6 +71,7 @@ private:
     TParamGroups& FGroups;
     const TGeoFenceList& FFences;
     TDeviceSession FSession;
+    QWidget* FPage = nullptr; // a tab of its own, after the window's pages
     QGroupBox* FBox = nullptr;
     std::array<QPushButton*, 4> FButtons{}; // Back up, Compare, Restore, Save the window's values
     TTask FTask = TTask::None;

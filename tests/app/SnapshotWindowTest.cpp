@@ -37,7 +37,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
         Ui().btn_Switch->click();
         ASSERT_TRUE(Window->ComPort().IsOpen());
-        Ui().pgCtrl->setCurrentWidget(Ui().tsOther);
+        Ui().pgCtrl->setCurrentWidget(Find<QWidget>("tsSnapshot"));
     }
     ~SnapshotWindowTest() override {
         Window.reset();

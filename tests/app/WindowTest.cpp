@@ -62,7 +62,7 @@ TEST_F(WindowTest, FirstStartInAnEmptyFolderWritesSettingsAndTheMasterFile) {
         tabs.append(pages->widget(i)->objectName() + (pages->isTabVisible(i) ? "" : " hidden"));
     }
     EXPECT_EQ(tabs, QStringList({"tsMain", "tsAuthorization", "tsGeo", "tsAdvOperation",
-                                 "tsOther hidden"}));
+                                 "tsOther hidden", "tsSnapshot"}));
     EXPECT_EQ(Window->minimumSize(), QSize(992, 596));
     EXPECT_EQ(Window->maximumSize(), QSize(992, 596));
 }
