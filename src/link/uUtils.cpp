@@ -69,10 +69,14 @@ bool ExtractFrame(QByteArray& buffer, QByteArray& text) {
     if (end < 0) {
         return false; // a partial frame waits for more bytes
     }
-    // Header bytes are searched too: the receiver relies on the delimiters and the
-    // parentheses only.
+    // The receiver relies on the delimiters and the parentheses only, but behind a device
+    // header the length byte is skipped: a 40-byte text has the length "(".
     const QByteArrayView frame(buffer.constData() + start, end - start + 1);
-    const qsizetype open = frame.indexOf('(');
+    qsizetype textFrom = 0;
+    if (frame.size() > 4 && frame[1] == kHeader1 && frame[2] == kHeader2) {
+        textFrom = frame[3] == kEscape ? 5 : 4;
+    }
+    const qsizetype open = frame.indexOf('(', textFrom);
     const qsizetype close = open < 0 ? -1 : frame.indexOf(')', open + 1);
     if (close < 0) {
         // Most likely a stray "!" paired with the next frame's start: keep the closing

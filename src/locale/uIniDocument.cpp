@@ -167,7 +167,12 @@ QByteArray TIniDocument::ToBytes() const {
     }
     const bool fitsLatin1 =
         std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; });
-    const QByteArray body = FLatin1 && fitsLatin1 ? text.toLatin1() : text.toUtf8();
+    QByteArray body = FLatin1 && fitsLatin1 ? text.toLatin1() : text.toUtf8();
+    // Once the bytes that made the file Latin-1 are edited away, what is left could read as
+    // UTF-8 next time ("Ã©" as "é"): such a text is written as UTF-8 instead.
+    if (FLatin1 && fitsLatin1 && body.isValidUtf8()) {
+        body = text.toUtf8();
+    }
     return FBom ? kBom.toByteArray() + body : body;
 }
 

@@ -103,6 +103,18 @@ TEST(ExtractFrame, KeepsBinaryHeaderAndChecksumOutOfTheText) {
     EXPECT_TRUE(buffer.isEmpty());
 }
 
+// Lengths that look like "(" or ")" or need the escape stay out of the text.
+TEST(ExtractFrame, ReadsTextsOfEveryLength) {
+    for (int size = 2; size <= kMaxFrameBody; ++size) {
+        const QByteArray body = "(" + QByteArray(size - 2, 'a') + ")";
+        QByteArray buffer = Frame(body);
+        QByteArray text;
+        ASSERT_TRUE(ExtractFrame(buffer, text)) << size;
+        EXPECT_EQ(text, body) << size;
+        EXPECT_TRUE(buffer.isEmpty()) << size;
+    }
+}
+
 TEST(ExtractFrame, DropsAFrameWithoutTextAndReadsTheNextOne) {
     QByteArray buffer = Frame("no text") + Frame("(P01)");
     EXPECT_EQ(Drain(buffer), QList<QByteArray>{"(P01)"});

@@ -99,6 +99,16 @@ TEST(IniDocument, ReadsAndKeepsAByteOrderMarkWhateverFollows) {
     EXPECT_FALSE(plain.ToBytes().startsWith(bom));
 }
 
+// Once the value that made a file Latin-1 is replaced, the rest must not turn into UTF-8.
+TEST(IniDocument, AnEightBitFileNeverReadsBackAsOtherText) {
+    TIniDocument doc;
+    doc.Parse("[Para]\r\nAPN=\xE9\r\n");
+    doc.WriteString("Para", "APN", QString::fromLatin1("\xC3\xA9"));
+    TIniDocument reread;
+    reread.Parse(doc.ToBytes());
+    EXPECT_EQ(reread.Value("Para", "APN"), QString::fromLatin1("\xC3\xA9"));
+}
+
 TEST(IniTextToInt, ReadsDecimalAndHexadecimal) {
     const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
         {"007", 7},         {"+7", 7},
