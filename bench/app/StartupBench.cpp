@@ -1,5 +1,6 @@
 // Start-up of the main window, offscreen: construction with the whole start-up sequence up to
 // the window shown, and the memory resident afterwards, before any map is loaded.
+#include "ResidentMemory.h"
 #include "SilentMessages.h"
 #include "uAppPaths.h"
 #include "uFrmMain.h"
@@ -7,23 +8,11 @@
 #include "uQtSerialPort.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
-#include <unistd.h>
 
 namespace {
-
-double ResidentMegabytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    const double pages = fields.size() > 1 ? fields[1].toDouble() : 0;
-    return pages * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // Each start finds the folder as the previous run left it, as a second program start does.
 void BM_StartupToWindowShown(benchmark::State& state) {
