@@ -109,7 +109,9 @@ void TIniDocument::Parse(const QByteArray& bytes) {
     // The mark belongs to the file, not to its first line, whatever encoding follows it.
     FBom = bytes.startsWith(kBom);
     const QByteArrayView body = QByteArrayView(bytes).sliced(FBom ? kBom.size() : 0);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A second mark is text: the decoder must not swallow it as the first.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(body);
     FLatin1 = utf8.hasError();
     if (FLatin1) {
@@ -173,7 +175,8 @@ QByteArray TIniDocument::ToBytes() const {
     if (FLatin1 && fitsLatin1 && body.isValidUtf8()) {
         body = text.toUtf8();
     }
-    return FBom ? kBom.toByteArray() + body : body;
+    // A text that itself starts with U+FEFF would pass for a mark when read again: it gets one.
+    return FBom || body.startsWith(kBom) ? kBom.toByteArray() + body : body;
 }
 
 const TIniDocument::TSection* TIniDocument::FindSection(const QString& name) const {

@@ -5,8 +5,10 @@
 #include <QString>
 #include <functional>
 
-// The newest lines a transcript window keeps; older ones are only in the session log.
-inline constexpr int kShownTranscriptLines = 20'000;
+// The newest lines a transcript window keeps (about 50 Read All batches); older ones are only
+// in the session log. A line costs a text view some 650 bytes, so the two windows stay
+// within about 4 MB however long the program runs.
+inline constexpr int kShownTranscriptLines = 3'000;
 
 // The whole session's transcript on disk, while the windows show only the newest lines: every
 // line is appended to one file per day, "yyyy-MM-dd.log" in the given folder, which is made

@@ -97,6 +97,15 @@ TEST(IniDocument, ReadsAndKeepsAByteOrderMarkWhateverFollows) {
     TIniDocument plain;
     plain.Parse("[Para]\r\nAPN=x\r\n");
     EXPECT_FALSE(plain.ToBytes().startsWith(bom));
+    // A first line that starts with U+FEFF is text, and stays text when read again.
+    for (const QByteArray& text : {QByteArray(1, '\0') + bom + "\r\ne", bom + bom + "\r\ne"}) {
+        TIniDocument doc;
+        doc.Parse(text);
+        const QByteArray once = doc.ToBytes();
+        TIniDocument again;
+        again.Parse(once);
+        EXPECT_EQ(again.ToBytes(), once) << text.toHex().toStdString();
+    }
 }
 
 // Once the value that made a file Latin-1 is replaced, the rest must not turn into UTF-8.
