@@ -54,11 +54,12 @@ TUploadSchedule::TUploadSchedule(Ui::TFrmMain& ui, QObject* parent) : QObject(pa
     };
     // "clicked" comes for the selected button too; "toggled" only when the selection changes.
     for (const auto& [button, reaction] : modes) {
-        connect(button, &QAbstractButton::toggled, this, [this, reaction](bool selected) {
-            if (selected) {
-                (this->*reaction)();
-            }
-        });
+        connect(button, &QAbstractButton::toggled, this,
+                [this, reaction = reaction](bool selected) {
+                    if (selected) {
+                        (this->*reaction)();
+                    }
+                });
     }
     // A combo box reports every choice, the unchanged one too, and only after taking it; the
     // channel before is noted when the user starts to use the list.
