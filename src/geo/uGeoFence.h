@@ -17,9 +17,15 @@ struct TGeoFence {
     bool IsEmpty() const {
         return LTLongitude == 0.0 && LTLatitude == 0.0 && RBLongitude == 0.0 && RBLatitude == 0.0;
     }
+
+    // A name as it may travel in a command: without the characters that separate its fields
+    // or delimit the command and its frame, which a pasted or imported name could bring.
+    static QString SendableName(const QString& name);
 };
 
 inline constexpr int kGeoFenceCount = 64;
+// The longest name the device keeps.
+inline constexpr int kGeoFenceNameLength = 20;
 
 // The device's table, the fence with ID n at position n - 1.
 using TGeoFenceList = std::array<TGeoFence, kGeoFenceCount>;

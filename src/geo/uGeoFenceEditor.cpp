@@ -10,7 +10,6 @@
 #include "ui_uFrmMain.h"
 
 #include <QHeaderView>
-#include <QRegularExpression>
 #include <array>
 #include <set>
 #include <utility>
@@ -84,12 +83,6 @@ std::vector<int> TGeoFenceEditor::SelectedRows() const {
 TGeoFence* TGeoFenceEditor::SelectedGeoFence() {
     const std::vector<int> rows = SelectedRows();
     return rows.empty() ? nullptr : &FFences[rows.front()];
-}
-
-QString TGeoFenceEditor::SendableName(const QString& name) {
-    QString sendable = name;
-    sendable.remove(QRegularExpression(QStringLiteral("[,()!]")));
-    return sendable;
 }
 
 void TGeoFenceEditor::EnterFenceSetting() {
@@ -218,7 +211,7 @@ void TGeoFenceEditor::btnGeoSaveClick() {
     if (fence == nullptr) {
         return;
     }
-    fence->Name = SendableName(FUi.txtGeofenceName->text());
+    fence->Name = TGeoFence::SendableName(FUi.txtGeofenceName->text());
     fence->LTLongitude = CornerValue(FUi.txtGeofenceLTLongitude);
     fence->LTLatitude = CornerValue(FUi.txtGeofenceLTLatitude);
     fence->RBLongitude = CornerValue(FUi.txtGeofenceRBLongitude);

@@ -51,9 +51,6 @@ public:
 private:
     // The record of the first selected row, or nullptr.
     TGeoFence* SelectedGeoFence();
-    // A name as it may travel in a command: without the characters that separate its fields
-    // or delimit the command and its frame, which a pasted name could bring.
-    static QString SendableName(const QString& name);
     std::vector<int> SelectedRows() const;
     void EnterFenceSetting();
     void LeaveFenceSetting();
