@@ -3,6 +3,7 @@
 #include "uAppPaths.h"
 #include "uIniDocument.h"
 #include "uLanguage.h"
+#include "uMapOfflineNotice.h"
 #include "uMapPageTemplate.h"
 #include "uMbTilesHandler.h"
 #include "uMessageService.h"
@@ -49,12 +50,14 @@ double FieldNumber(const QLineEdit* field, double fallback) {
 
 TMapBridge::TMapBridge(Ui::TFrmMain& ui, IMessageService& messages, QObject* parent)
     : QObject(parent), FUi(ui), FMessages(messages),
-      FExternal(new TMyExternal([this](double lng, double lat) { MapPointClicked(lng, lat); },
-                                [this](double ltLng, double ltLat, double rbLng, double rbLat) {
-                                    MapBoundsChanged(ltLng, ltLat, rbLng, rbLat);
-                                },
-                                nullptr, nullptr, nullptr, this)),
-      FTiles(new TMbTilesHandler(this)) {}
+      FExternal(new TMyExternal(
+          [this](double lng, double lat) { MapPointClicked(lng, lat); },
+          [this](double ltLng, double ltLat, double rbLng, double rbLat) {
+              MapBoundsChanged(ltLng, ltLat, rbLng, rbLat);
+          },
+          nullptr, nullptr, nullptr,
+          [this](bool reachable) { FOfflineNotice->SetTilesReachable(reachable); }, this)),
+      FTiles(new TMbTilesHandler(this)), FOfflineNotice(new TMapOfflineNotice(ui.pnlMapBody)) {}
 
 // The page and its channel go before the external object they call and the profile and tile
 // handler they use.
@@ -64,7 +67,8 @@ TMapBridge::~TMapBridge() {
 }
 
 QStringList TMapBridge::Texts() {
-    return {QString::fromLatin1(kCentreOutOfRange), QString::fromLatin1(kMapName)};
+    return {QString::fromLatin1(kCentreOutOfRange), QString::fromLatin1(kMapName),
+            TMapOfflineNotice::Text()};
 }
 
 void TMapBridge::LoadMapPage() {
@@ -85,6 +89,7 @@ void TMapBridge::LoadMapPage() {
         host = TMbTilesHandler::TileAddress();
     }
     const QString page = FormatMapPage({host, FApiKey, FMapCenterLat, FMapCenterLng, FMapZoom});
+    FOfflineNotice->SetTilesReachable(true); // until the new page's tiles say otherwise
     CreatedWebBrowser().setHtml(page, kPageBaseUrl);
 }
 

@@ -13,6 +13,7 @@ class TFrmMain;
 class IMessageService;
 class TMyExternal;
 class TMbTilesHandler;
+class TMapOfflineNotice;
 class QWebEngineProfile;
 
 // The window's side of the map: builds the page from its template, loads it into the web view,
@@ -52,6 +53,7 @@ public:
     QWebEngineView* WebBrowser() const { return FWebBrowser; }
     TMyExternal& External() { return *FExternal; }
     TMbTilesHandler& Tiles() { return *FTiles; }
+    const TMapOfflineNotice& OfflineNotice() const { return *FOfflineNotice; }
     double MapCenterLat() const { return FMapCenterLat; }
     double MapCenterLng() const { return FMapCenterLng; }
     double MapZoom() const { return FMapZoom; }
@@ -67,8 +69,9 @@ private:
 
     Ui::TFrmMain& FUi;
     IMessageService& FMessages;
-    TMyExternal* FExternal = nullptr;  // child of the bridge
-    TMbTilesHandler* FTiles = nullptr; // child of the bridge
+    TMyExternal* FExternal = nullptr;            // child of the bridge
+    TMbTilesHandler* FTiles = nullptr;           // child of the bridge
+    TMapOfflineNotice* FOfflineNotice = nullptr; // on the map's panel
     QPointer<QWebEngineView> FWebBrowser;
     QPointer<QWebEngineProfile> FProfile; // child of the bridge, created with the web view
     bool FMapLoaded = false;

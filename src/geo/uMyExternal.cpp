@@ -19,10 +19,11 @@ void Call(const THandler& handler, const TArgs&... args) {
 } // namespace
 
 TMyExternal::TMyExternal(TPointHandler onLngLat, TBoundsHandler onBounds, TAddressHandler onAddress,
-                         TPointHandler onHotPoint, TGeoPointHandler onGeoPoint, QObject* parent)
+                         TPointHandler onHotPoint, TGeoPointHandler onGeoPoint,
+                         TTilesHandler onTiles, QObject* parent)
     : QObject(parent), FOnLngLat(std::move(onLngLat)), FOnBounds(std::move(onBounds)),
       FOnAddress(std::move(onAddress)), FOnHotPoint(std::move(onHotPoint)),
-      FOnGeoPoint(std::move(onGeoPoint)) {}
+      FOnGeoPoint(std::move(onGeoPoint)), FOnTiles(std::move(onTiles)) {}
 
 void TMyExternal::DoOnLngLat(double _lng, double _lat) {
     Call(FOnLngLat, _lng, _lat);
@@ -42,4 +43,8 @@ void TMyExternal::DoOnHotPoint(double _lng, double _lat) {
 
 void TMyExternal::DoOnGeoPoint(const QString& _latlngall) {
     Call(FOnGeoPoint, _latlngall);
+}
+
+void TMyExternal::DoOnTilesReachable(bool reachable) {
+    Call(FOnTiles, reachable);
 }

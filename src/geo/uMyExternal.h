@@ -15,9 +15,11 @@ public:
         std::function<void(double ltLng, double ltLat, double rbLng, double rbLat)>;
     using TAddressHandler = std::function<void(const QString& key, const QString& address)>;
     using TGeoPointHandler = std::function<void(const QString& points)>;
+    using TTilesHandler = std::function<void(bool reachable)>;
 
     TMyExternal(TPointHandler onLngLat, TBoundsHandler onBounds, TAddressHandler onAddress,
-                TPointHandler onHotPoint, TGeoPointHandler onGeoPoint, QObject* parent = nullptr);
+                TPointHandler onHotPoint, TGeoPointHandler onGeoPoint, TTilesHandler onTiles,
+                QObject* parent = nullptr);
 
     // A click on open ground.
     Q_INVOKABLE void DoOnLngLat(double _lng, double _lat);
@@ -26,6 +28,8 @@ public:
     Q_INVOKABLE void DoOnAddress(const QString& _key, const QString& _addr);
     Q_INVOKABLE void DoOnHotPoint(double _lng, double _lat);
     Q_INVOKABLE void DoOnGeoPoint(const QString& _latlngall);
+    // Whether any of the tiles in view could be fetched, each time that changes.
+    Q_INVOKABLE void DoOnTilesReachable(bool reachable);
 
 private:
     const TPointHandler FOnLngLat;
@@ -33,4 +37,5 @@ private:
     const TAddressHandler FOnAddress;
     const TPointHandler FOnHotPoint;
     const TGeoPointHandler FOnGeoPoint;
+    const TTilesHandler FOnTiles;
 };

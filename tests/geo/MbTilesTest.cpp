@@ -3,6 +3,7 @@
 #include "GeoTestSupport.h"
 #include "PageScripts.h"
 #include "uIniDocument.h"
+#include "uMapOfflineNotice.h"
 #include "uMbTilesHandler.h"
 
 #include <QBuffer>
@@ -105,6 +106,40 @@ TEST_F(MbTilesTest, TheHostFieldTakesATileSetThatTheSettingsFileKeeps) {
     Ui().ed_googleurl->clear();
     Window->MapBridge().ShowTileSource();
     EXPECT_EQ(Ui().ed_googleurl->text(), Path("world.mbtiles"));
+}
+
+// A tile host that refuses every connection leaves the map without pictures: a notice on the
+// map says so, and goes as soon as tiles arrive again.
+TEST_F(MbTilesTest, AMapWithoutTilesSaysSoUntilTilesCome) {
+    Ui().pgCtrl->setCurrentWidget(Ui().tsGeo);
+    Window->show();
+    const auto* notice = Window->findChild<QLabel*>("lblMapOffline");
+    ASSERT_NE(notice, nullptr);
+    Ui().ed_googleurl->setText("http://127.0.0.1:9");
+    Ui().ed_MapLat->setText("0");
+    Ui().ed_MapLng->setText("0");
+    Ui().ed_MapZoom->setText("1");
+    TPageScripts page(Window->MapBridge());
+    ASSERT_TRUE(page.LoadMap(Ui()));
+    ASSERT_TRUE(WaitFor([&] { return notice->isVisible(); }));
+    EXPECT_EQ(notice->text(), TMapOfflineNotice::Text());
+    // Across the top of the map, above the web view, inside the panel.
+    const QRect map = Ui().pnlMapBody->rect();
+    EXPECT_TRUE(map.contains(notice->geometry())) << notice->geometry().width();
+    EXPECT_GT(notice->height(), 0);
+    EXPECT_EQ(Ui().pnlMapBody->childAt(notice->geometry().center()), notice);
+
+    // Corner picking goes on without tiles.
+    page.Eval("fireOnPoint(L.latLng(10, 20))");
+    EXPECT_TRUE(WaitFor([&] { return Ui().txtLatLng->text().contains("10.000000"); }));
+
+    Ui().ed_googleurl->setText(Path("world.mbtiles"));
+    ASSERT_TRUE(page.LoadMap(Ui()));
+    EXPECT_FALSE(notice->isVisible());
+    // A tile set that lacks the tiles in view is not a host out of reach.
+    page.Eval("map_obj.setZoom(0)");
+    QTest::qWait(500);
+    EXPECT_FALSE(notice->isVisible());
 }
 
 } // namespace

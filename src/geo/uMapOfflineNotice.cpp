@@ -1,0 +1,54 @@
+#include "uMapOfflineNotice.h"
+
+#include "uLanguage.h"
+
+#include <QEvent>
+#include <algorithm>
+
+namespace {
+
+const char* const kOfflineText = "The tile host cannot be reached, so the map shows no pictures. "
+                                 "Fences and corner picking still work.";
+constexpr int kMargin = 8;
+constexpr int kMaxWidth = 440;
+
+} // namespace
+
+TMapOfflineNotice::TMapOfflineNotice(QWidget* map) : QLabel(map) {
+    setObjectName(QStringLiteral("lblMapOffline"));
+    setWordWrap(true);
+    setAlignment(Qt::AlignCenter);
+    setStyleSheet(
+        QStringLiteral("QLabel { background: #fff8d0; color: #202020;"
+                       " border: 1px solid #b0a060; border-radius: 4px; padding: 4px; }"));
+    hide();
+    map->installEventFilter(this);
+}
+
+QString TMapOfflineNotice::Text() {
+    return QString::fromLatin1(kOfflineText);
+}
+
+void TMapOfflineNotice::SetTilesReachable(bool reachable) {
+    if (reachable) {
+        hide();
+        return;
+    }
+    setText(TranslateText(Text()));
+    Place();
+    raise();
+    show();
+}
+
+bool TMapOfflineNotice::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize) {
+        Place();
+    }
+    return QLabel::eventFilter(watched, event);
+}
+
+void TMapOfflineNotice::Place() {
+    const int available = parentWidget()->width() - 2 * kMargin;
+    const int width = std::max(std::min(available, kMaxWidth), 0);
+    setGeometry((parentWidget()->width() - width) / 2, kMargin, width, heightForWidth(width));
+}
