@@ -4,6 +4,8 @@
 #include "uGeoFenceEditor.h"
 
 #include <QSignalSpy>
+#include <QTest>
+#include <cstdlib>
 
 namespace {
 
@@ -147,6 +149,48 @@ TEST_F(GeoEditorTest, SaveStoresThePanelAndSendsIt) {
     EXPECT_TRUE(Ui().vtList->isEnabled());
     EXPECT_FALSE(Editor.FenceSetting());
     EXPECT_EQ(Map.Statements.last(), "FenceEnterSetting(false)");
+}
+
+// The pixels of a cell's text that stand out from the cell's own background, as an eye reads
+// them: a selected row drawn in one colour has none.
+int ReadablePixels(QTreeView* list, const QModelIndex& cell) {
+    const QImage picture = list->viewport()->grab().toImage();
+    const QRect area = list->visualRect(cell).adjusted(1, 1, -2, -2);
+    const int background = qGray(picture.pixel(area.right(), area.center().y()));
+    int readable = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            readable += std::abs(qGray(picture.pixel(x, y)) - background) > 90 ? 1 : 0;
+        }
+    }
+    return readable;
+}
+
+// A selected row keeps its text readable with the list focused or not, and a saved row shows
+// what was saved while it stays selected.
+TEST_F(GeoEditorTest, TheSelectedRowStaysReadable) {
+    Window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+    Ui().pgCtrl->setCurrentWidget(Ui().tsGeo);
+    SetFence(4, 22.5, 113.9, 22.4, 114.1, "DEPOT");
+    Model().Refresh();
+    QTreeView* list = Ui().vtList;
+    Select({4});
+    const QModelIndex name = Model().index(3, TGeoFenceModel::colName);
+    list->setFocus();
+    EXPECT_GT(ReadablePixels(list, name), 10) << "focused";
+    Ui().txtGeofenceName->setFocus();
+    EXPECT_GT(ReadablePixels(list, name), 10) << "not focused";
+
+    Select({7});
+    list->selectionModel()->select(Model().index(3, 0),
+                                   QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    Editor.btn_GeoEditClick();
+    TypeIntoPanel("YARD", "113.9", "22.5", "114", "22.25");
+    Editor.btnGeoSaveClick();
+    const QModelIndex saved = Model().index(6, TGeoFenceModel::colName);
+    EXPECT_TRUE(list->selectionModel()->isRowSelected(6, {}));
+    EXPECT_GT(ReadablePixels(list, saved), 10) << "saved";
 }
 
 // A pasted name could carry the characters that separate the command's fields or end the

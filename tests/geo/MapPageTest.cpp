@@ -70,6 +70,9 @@ const QVariantList kRing = {QVariantList{22.4, 113.9}, QVariantList{22.4, 114.1}
 
 TEST_F(MapPageTest, TheFirstLoadSetsTheFlagAndBuildsTheMapAtTheFieldsCentre) {
     EXPECT_TRUE(Bridge().MapLoaded());
+    // The web view is found by its name, and read out by its label.
+    ASSERT_EQ(Window->findChild<QWebEngineView*>("FWebBrowser"), Bridge().WebBrowser());
+    EXPECT_EQ(Bridge().WebBrowser()->accessibleName(), "Map");
     EXPECT_NEAR(Eval("getCenterLat()").toDouble(), 22.917922, 1e-9);
     EXPECT_NEAR(Eval("getCenterLng()").toDouble(), 125.156251, 1e-9);
     EXPECT_EQ(Eval("getZoomValue()").toInt(), 2);
