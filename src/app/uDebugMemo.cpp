@@ -11,6 +11,13 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+namespace {
+
+const char* const kClearTip = "Empties this log; the transcript in the main window stays";
+const char* const kLogTip = "Every command sent and reply received, as in the main window";
+
+} // namespace
+
 TfrmDebugMemo::TfrmDebugMemo(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmDebugMemo"));
@@ -64,6 +71,16 @@ void TfrmDebugMemo::ShowAndRaise() {
 void TfrmDebugMemo::ApplyTranslations() {
     setWindowTitle(TranslateText(QStringLiteral("Debug Memo")));
     btn_Clear->setText(TranslateText(QStringLiteral("Clear")));
+}
+
+void TfrmDebugMemo::ApplyToolTips() {
+    btn_Clear->setToolTip(TranslateText(QString::fromLatin1(kClearTip)));
+    mmDebug->setToolTip(TranslateText(QString::fromLatin1(kLogTip)));
+    mmDebug->setAccessibleName(TranslateText(QStringLiteral("Debug Memo")));
+}
+
+QStringList TfrmDebugMemo::Texts() {
+    return {QString::fromLatin1(kClearTip), QString::fromLatin1(kLogTip)};
 }
 
 void TfrmDebugMemo::btn_ClearClick() {

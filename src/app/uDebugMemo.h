@@ -17,6 +17,10 @@ public:
     void ShowAndRaise();
     // Captions through the current language.
     void ApplyTranslations();
+    // Tooltips and the log's name through the current language; these are texts of its own,
+    // Texts(), which the main window looks up after all of its original ones.
+    void ApplyToolTips();
+    static QStringList Texts();
 
     void btn_ClearClick();
 

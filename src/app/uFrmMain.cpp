@@ -6,12 +6,14 @@
 #include "uDebugMemo.h"
 #include "uExchangeEngine.h"
 #include "uFieldStates.h"
+#include "uFrmCustomCmd.h"
 #include "uGeoFenceEditor.h"
 #include "uGeoFenceModel.h"
 #include "uIniDocument.h"
 #include "uLanguage.h"
 #include "uLinkError.h"
 #include "uMapBridge.h"
+#include "uMapOfflineNotice.h"
 #include "uMessageService.h"
 #include "uParamGroups.h"
 #include "uProfile.h"
@@ -576,12 +578,14 @@ void TFrmMain::ApplyTranslations() {
 
 // Texts the window has beyond its original ones: looked up after those, so every id that a
 // language file already uses keeps its meaning, and before the master file is written, so
-// they can be translated too.
+// they can be translated too. A new text goes at the end, so that the ids of the ones before
+// stay what translations made from an earlier master file use.
 QStringList TFrmMain::AddedTexts() {
     return QStringList{QString::fromLatin1(kResumeText), QString::fromLatin1(kCancelBatchText),
                        QString::fromLatin1(kCloseWhileWritingText)} +
            OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts() + ControlTexts() +
-           TMapBridge::Texts() + TSnapshotActions::Texts();
+           TMapBridge::Texts() + TSnapshotActions::Texts() +
+           QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() + TfrmCustomCMD::Texts();
 }
 
 void TFrmMain::ApplyAddedTexts() {
@@ -591,6 +595,7 @@ void TFrmMain::ApplyAddedTexts() {
     FResume->setText(TranslateText(QString::fromLatin1(kResumeText)));
     FCancelBatch->setText(TranslateText(QString::fromLatin1(kCancelBatchText)));
     FSnapshots->ApplyTexts();
+    GetDebugMemo().ApplyToolTips();
 }
 
 void TFrmMain::ApplyCaptions(std::initializer_list<TCaption> captions) {

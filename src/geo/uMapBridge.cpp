@@ -67,8 +67,7 @@ TMapBridge::~TMapBridge() {
 }
 
 QStringList TMapBridge::Texts() {
-    return {QString::fromLatin1(kCentreOutOfRange), QString::fromLatin1(kMapName),
-            TMapOfflineNotice::Text()};
+    return {QString::fromLatin1(kCentreOutOfRange), QString::fromLatin1(kMapName)};
 }
 
 void TMapBridge::LoadMapPage() {

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <array>
 
 namespace {
 
@@ -23,6 +24,18 @@ QStringList TwoDigitItems(int count) {
 QString Translated(const char* text) {
     return TranslateText(QString::fromLatin1(text));
 }
+
+// What each control does, as its tooltip, in the order the controls are made.
+enum TTip { tipList, tipHour, tipMinute, tipAdd, tipDel, tipOK, tipCancel, kTipCount };
+constexpr std::array<const char*, kTipCount> kToolTips = {
+    "The upload time points, earliest first; select some to delete them",
+    "The hour of the time point to add",
+    "The minute of the time point to add",
+    "Adds the hour and minute as a time point",
+    "Deletes the selected time points",
+    "Takes these time points",
+    "Closes without taking the changes",
+};
 
 } // namespace
 
@@ -42,12 +55,24 @@ TfrmCustomCMD::TfrmCustomCMD(QWidget* parent)
     auto* ok = new QPushButton(Translated("OK(&O)"), this);
     auto* cancel = new QPushButton(Translated("Cancel(&C)"), this);
     ok->setDefault(true);
+    const std::array<QWidget*, kTipCount> tipped = {FList, FHour, FMinute, add, FDel, ok, cancel};
+    for (int tip = 0; tip < kTipCount; ++tip) {
+        tipped[tip]->setToolTip(Translated(kToolTips[tip]));
+    }
+    FList->setAccessibleName(Translated("time items"));
+
+    auto* hourLabel = new QLabel(Translated("hour"), this);
+    hourLabel->setBuddy(FHour);
+    FHour->setAccessibleName(hourLabel->text());
+    auto* minuteLabel = new QLabel(Translated("minute"), this);
+    minuteLabel->setBuddy(FMinute);
+    FMinute->setAccessibleName(minuteLabel->text());
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(FList, 0, 0, 6, 1);
-    layout->addWidget(new QLabel(Translated("hour"), this), 0, 1);
+    layout->addWidget(hourLabel, 0, 1);
     layout->addWidget(FHour, 1, 1);
-    layout->addWidget(new QLabel(Translated("minute"), this), 0, 2);
+    layout->addWidget(minuteLabel, 0, 2);
     layout->addWidget(FMinute, 1, 2);
     layout->addWidget(add, 2, 1);
     layout->addWidget(FDel, 2, 2);
@@ -64,6 +89,14 @@ TfrmCustomCMD::TfrmCustomCMD(QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
+}
+
+QStringList TfrmCustomCMD::Texts() {
+    QStringList texts;
+    for (const char* tip : kToolTips) {
+        texts.append(QString::fromLatin1(tip));
+    }
+    return texts;
 }
 
 // 00:00 is no time point: the day's first one is a minute past midnight at the earliest.

@@ -18,6 +18,9 @@ public:
 
     explicit TfrmCustomCMD(QWidget* parent = nullptr);
 
+    // The texts of its own the dialog shows besides its captions: its tooltips.
+    static QStringList Texts();
+
     void btnAddClick();
     void btnDelClick();
     void btnOKClick();
