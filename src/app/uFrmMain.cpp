@@ -5,6 +5,7 @@
 #include "uControlTexts.h"
 #include "uDebugMemo.h"
 #include "uExchangeEngine.h"
+#include "uFenceFileActions.h"
 #include "uFieldStates.h"
 #include "uFrmCustomCmd.h"
 #include "uGeoFenceEditor.h"
@@ -119,6 +120,8 @@ void TFrmMain::CreateParameterLayer() {
     FMapBridge = std::make_unique<TMapBridge>(*ui, FMessages);
     FGeoFenceEditor = std::make_unique<TGeoFenceEditor>(*ui, *FEngine, *FMapBridge, FMessages,
                                                         FGeoFenceList, *FGeoFenceModel);
+    FFenceFiles =
+        std::make_unique<TFenceFileActions>(*ui, FMessages, FGeoFenceList, *FGeoFenceModel);
     FSchedule = std::make_unique<TUploadSchedule>(*ui);
     FReplies = std::make_unique<TReplyHandler>(*ui, *FEngine, FMessages, *FSchedule, FGeoFenceList,
                                                [this] { FGeoFenceModel->Refresh(); });
@@ -585,7 +588,8 @@ QStringList TFrmMain::AddedTexts() {
                        QString::fromLatin1(kCloseWhileWritingText)} +
            OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts() + ControlTexts() +
            TMapBridge::Texts() + TSnapshotActions::Texts() +
-           QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() + TfrmCustomCMD::Texts();
+           QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
+           TfrmCustomCMD::Texts() + TFenceFileActions::Texts();
 }
 
 void TFrmMain::ApplyAddedTexts() {
@@ -596,6 +600,7 @@ void TFrmMain::ApplyAddedTexts() {
     FCancelBatch->setText(TranslateText(QString::fromLatin1(kCancelBatchText)));
     FSnapshots->ApplyTexts();
     GetDebugMemo().ApplyToolTips();
+    FFenceFiles->ApplyTexts();
 }
 
 void TFrmMain::ApplyCaptions(std::initializer_list<TCaption> captions) {

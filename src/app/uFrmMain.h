@@ -24,6 +24,7 @@ class QPushButton;
 class TFieldStates;
 struct TBatchOutcome;
 class TExchangeEngine;
+class TFenceFileActions;
 class TGeoFenceEditor;
 class TGeoFenceModel;
 class TMapBridge;
@@ -153,6 +154,7 @@ private:
     TGeoFenceModel* FGeoFenceModel = nullptr; // child of the window
     std::unique_ptr<TMapBridge> FMapBridge;
     std::unique_ptr<TGeoFenceEditor> FGeoFenceEditor;
+    std::unique_ptr<TFenceFileActions> FFenceFiles;
     std::unique_ptr<TFieldStates> FFieldStates;
     std::unique_ptr<TSnapshotActions> FSnapshots;
 

@@ -1,0 +1,178 @@
+#include "uFenceFileActions.h"
+
+#include "uAppPaths.h"
+#include "uFenceExchange.h"
+#include "uGeoFenceModel.h"
+#include "uLanguage.h"
+#include "uMessageService.h"
+#include "ui_uFrmMain.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+#include <algorithm>
+
+namespace {
+
+const char* const kExportText = "Export...";
+const char* const kImportText = "Import...";
+const char* const kExportTip = "Saves the geo-fences that are set as a GeoJSON file for GIS tools";
+const char* const kImportTip = "Puts the geo-fences of a GeoJSON or KML file into the list; "
+                               "Write Selected Geo-fence writes them";
+const char* const kFilter =
+    "Geo-fence files (*.geojson *.json *.kml);;GeoJSON (*.geojson *.json);;KML (*.kml);;"
+    "All files (*)";
+const char* const kNothingSet = "No geo-fence is set, so there is nothing to export.";
+const char* const kReplace = "%1 already exists. Replace it with the geo-fences?";
+const char* const kRefused = "The geo-fences were not imported, nothing has changed.";
+const char* const kTakes = "The file holds %1 geo-fence(s). They take the numbers %2.";
+const char* const kReplaces = "These numbers hold a geo-fence now, which is replaced: %1.";
+const char* const kUntilWritten =
+    "The device keeps its geo-fences until you write them with Write Selected Geo-fence.";
+const char* const kImportedMark = "Imported from a file, not yet written to the device";
+// Language files keep one text a line, so paragraphs are joined here.
+const QString kParagraph = QStringLiteral("\n\n");
+const QString kFolder = QStringLiteral("fences");
+const QString kProposedName = QStringLiteral("geofences.geojson");
+
+QString Tr(const char* text) {
+    return TranslateText(QString::fromLatin1(text));
+}
+
+// "1-3, 7, 9-10"
+QString NumberRanges(std::vector<int> numbers) {
+    std::sort(numbers.begin(), numbers.end());
+    QStringList ranges;
+    for (std::size_t i = 0; i < numbers.size();) {
+        std::size_t last = i;
+        while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1) {
+            ++last;
+        }
+        ranges.append(last == i ? QString::number(numbers[i])
+                                : QStringLiteral("%1-%2").arg(numbers[i]).arg(numbers[last]));
+        i = last + 1;
+    }
+    return ranges.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+TFenceFileActions::TFenceFileActions(Ui::TFrmMain& ui, IMessageService& messages,
+                                     TGeoFenceList& fences, TGeoFenceModel& model, QObject* parent)
+    : QObject(parent), FUi(ui), FMessages(messages), FFences(fences), FModel(model) {
+    // The list gives up a button's height; the buttons sit under it, beneath the edit panel
+    // that covers the list while a fence is edited.
+    constexpr int kRowHeight = 30;
+    constexpr int kButtonWidth = 100;
+    QRect list = ui.vtList->geometry();
+    list.setHeight(list.height() - kRowHeight - 4);
+    ui.vtList->setGeometry(list);
+    FImport = new QPushButton(ui.gbGeoFence);
+    FImport->setObjectName(QStringLiteral("btnGeoImport"));
+    FExport = new QPushButton(ui.gbGeoFence);
+    FExport->setObjectName(QStringLiteral("btnGeoExport"));
+    int x = list.x();
+    for (QPushButton* button : {FImport, FExport}) {
+        button->setGeometry(x, list.bottom() + 3, kButtonWidth, kRowHeight);
+        button->stackUnder(ui.pnlGeoEdit);
+        x += kButtonWidth + 4;
+    }
+    connect(FExport, &QPushButton::clicked, this, &TFenceFileActions::btnGeoExportClick);
+    connect(FImport, &QPushButton::clicked, this, &TFenceFileActions::btnGeoImportClick);
+}
+
+QStringList TFenceFileActions::Texts() {
+    QStringList texts;
+    for (const char* text : {kExportText, kImportText, kExportTip, kImportTip, kFilter, kNothingSet,
+                             kReplace, kRefused, kTakes, kReplaces, kUntilWritten, kImportedMark}) {
+        texts.append(QString::fromLatin1(text));
+    }
+    return texts;
+}
+
+void TFenceFileActions::ApplyTexts() {
+    FExport->setText(Tr(kExportText));
+    FImport->setText(Tr(kImportText));
+    FExport->setToolTip(Tr(kExportTip));
+    FImport->setToolTip(Tr(kImportTip));
+}
+
+// A button's caption as the title of its boxes: "Import..." → "Import".
+QString TFenceFileActions::Caption(const QPushButton* button) const {
+    QString caption = button->text().remove(QLatin1Char('&'));
+    while (caption.endsWith(QLatin1Char('.'))) {
+        caption.chop(1);
+    }
+    return caption;
+}
+
+void TFenceFileActions::btnGeoExportClick() {
+    if (std::all_of(FFences.begin(), FFences.end(),
+                    [](const TGeoFence& fence) { return fence.IsEmpty(); })) {
+        FMessages.ShowMessage(Tr(kNothingSet), Caption(FExport), TMessageIcon::Information);
+        return;
+    }
+    const QString folder = UserFolder(kFolder);
+    QDir().mkpath(folder);
+    const auto path =
+        FMessages.GetSaveFileName(folder + QLatin1Char('/') + kProposedName, Tr(kFilter));
+    if (!path ||
+        (QFileInfo::exists(*path) &&
+         !FMessages.Confirm(Tr(kReplace).arg(QDir::toNativeSeparators(*path)), Caption(FExport)))) {
+        return;
+    }
+    if (const auto error = TFenceExchange::ExportFile(*path, FFences)) {
+        FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
+    }
+}
+
+void TFenceFileActions::btnGeoImportClick() {
+    const QString folder = UserFolder(kFolder);
+    const auto path =
+        FMessages.GetOpenFileName(QDir(folder).exists() ? folder : QString(), Tr(kFilter));
+    if (!path) {
+        return;
+    }
+    const TFenceImport import = TFenceExchange::ImportFile(*path);
+    if (!import.Error.isEmpty()) {
+        FMessages.ShowMessage(Tr(kRefused) + kParagraph + import.Error, Caption(FImport),
+                              TMessageIcon::Error);
+        return;
+    }
+    std::vector<int> numbers;
+    std::vector<int> replaced;
+    for (const TGeoFence& fence : import.Fences) {
+        numbers.push_back(fence.ID);
+        if (!FFences[fence.ID - 1].IsEmpty()) {
+            replaced.push_back(fence.ID);
+        }
+    }
+    QString question = Tr(kTakes).arg(numbers.size()).arg(NumberRanges(numbers));
+    if (!replaced.empty()) {
+        question += QLatin1Char(' ') + Tr(kReplaces).arg(NumberRanges(replaced));
+    }
+    question += kParagraph + Tr(kUntilWritten);
+    if (!FMessages.Confirm(question, Caption(FImport))) {
+        return;
+    }
+    for (const TGeoFence& fence : import.Fences) {
+        FFences[fence.ID - 1] = fence;
+        FModel.SetMark(fence.ID, TFieldMark::Edited, Tr(kImportedMark));
+    }
+    FModel.Refresh();
+    SelectRows(import.Fences);
+}
+
+void TFenceFileActions::SelectRows(const std::vector<TGeoFence>& fences) {
+    QItemSelectionModel* selection = FUi.vtList->selectionModel();
+    if (selection == nullptr) {
+        return;
+    }
+    QItemSelection rows;
+    for (const TGeoFence& fence : fences) {
+        const int row = fence.ID - 1;
+        rows.select(FModel.index(row, 0), FModel.index(row, TGeoFenceModel::kColumns - 1));
+    }
+    selection->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    FUi.vtList->scrollTo(FModel.index(fences.front().ID - 1, 0));
+}
