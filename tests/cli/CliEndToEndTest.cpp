@@ -9,8 +9,6 @@
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 #include <memory>
-#include <signal.h>
-#include <sys/prctl.h>
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -26,8 +24,7 @@ public:
         FProcess.setStandardErrorFile(FTranscript.fileName());
         // A test that dies (a crash, a time-out) takes its devices with it: a device left
         // running would hold the pipes and locks the test inherited.
-        FProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        FProcess.start(QStringLiteral(TERVO_DEVSIM), options);
+        FProcess.start(QStringLiteral(TERVO_DEVSIM), QStringList(options) << "--exit-with-parent");
         EXPECT_TRUE(FProcess.waitForStarted(5000));
         while (!FProcess.canReadLine() && FProcess.waitForReadyRead(5000)) {
         }

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <optional>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -83,6 +85,7 @@ std::optional<TSimOptions> ReadOptions(const QCommandLineParser& parser, QString
 } // namespace
 
 int main(int argc, char** argv) {
+    const pid_t starter = getppid();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("tervo-devsim");
 
@@ -105,6 +108,8 @@ int main(int argc, char** argv) {
         {"split", "Write every byte of a reply on its own."},
         {"unsolicited-status", "Send a status report every SECS seconds.", "SECS"},
         {"hangup-after", "Close the line after answering N commands.", "N"},
+        {"exit-with-parent",
+         "Stop when the process that started the simulator ends, as a test's devices should."},
         {"alter",
          "Store and echo VALUE whenever KEY (P03, P11.3, ...) is written, as a device "
          "that keeps something else than it was sent. Repeatable.",
@@ -133,6 +138,14 @@ int main(int argc, char** argv) {
         sigaddset(&stopSignals, stop);
     }
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    if (parser.isSet("exit-with-parent")) {
+        // The parent may have ended before the request was made; then there is no one to
+        // wait for.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != starter) {
+            return 0;
+        }
+    }
 
     TSimPty sim(*options);
     sim.SetTranscript([](const QString& line) {
