@@ -11,6 +11,8 @@ const char* const kOfflineText = "The tile host cannot be reached, so the map sh
                                  "Fences and corner picking still work.";
 constexpr int kMargin = 8;
 constexpr int kMaxWidth = 440;
+// The map's zoom buttons sit in its top left corner; the notice keeps clear of them.
+constexpr int kZoomButtons = 48;
 
 } // namespace
 
@@ -48,7 +50,8 @@ bool TMapOfflineNotice::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMapOfflineNotice::Place() {
-    const int available = parentWidget()->width() - 2 * kMargin;
+    const int left = kMargin + kZoomButtons;
+    const int available = parentWidget()->width() - left - kMargin;
     const int width = std::max(std::min(available, kMaxWidth), 0);
-    setGeometry((parentWidget()->width() - width) / 2, kMargin, width, heightForWidth(width));
+    setGeometry(left + (available - width) / 2, kMargin, width, heightForWidth(width));
 }
