@@ -445,9 +445,12 @@ std::optional<QByteArray> TFenceExchange::ToGeoJson(const TGeoFenceList& fences,
                          {QStringLiteral("coordinates"), QJsonArray{ring}}}},
         });
     }
-    const QJsonObject collection{{QStringLiteral("type"), QStringLiteral("FeatureCollection")},
-                                 {QStringLiteral("features"), features}};
-    return QJsonDocument(collection).toJson(QJsonDocument::Indented);
+    // One line per fence, so that files compare line by line.
+    QByteArrayList lines;
+    for (const QJsonValue& feature : std::as_const(features)) {
+        lines.append(QJsonDocument(feature.toObject()).toJson(QJsonDocument::Compact));
+    }
+    return "{\"type\":\"FeatureCollection\",\"features\":[\n" + lines.join(",\n") + "\n]}\n";
 }
 
 TFenceImport TFenceExchange::FromBytes(const QByteArray& bytes) {
@@ -527,4 +530,19 @@ TGeoFence TFenceExchange::FromDeviceValue(const QString& value) {
     fence.RBLatitude = CoordToDegrees(fields.value(4));
     fence.Name = fields.value(5);
     return fence;
+}
+
+QString TFenceExchange::NumberRanges(std::vector<int> numbers) {
+    std::sort(numbers.begin(), numbers.end());
+    QStringList ranges;
+    for (std::size_t i = 0; i < numbers.size();) {
+        std::size_t last = i;
+        while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1) {
+            ++last;
+        }
+        ranges.append(last == i ? QString::number(numbers[i])
+                                : QStringLiteral("%1-%2").arg(numbers[i]).arg(numbers[last]));
+        i = last + 1;
+    }
+    return ranges.join(QStringLiteral(", "));
 }

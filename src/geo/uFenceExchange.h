@@ -52,4 +52,7 @@ public:
     static QString DeviceValue(const TGeoFence& fence);
     // The reverse, with corners in degrees as a reply gives them.
     static TGeoFence FromDeviceValue(const QString& value);
+
+    // Fence numbers for people: "1-3, 7, 9-10".
+    static QString NumberRanges(std::vector<int> numbers);
 };

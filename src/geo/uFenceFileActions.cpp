@@ -39,22 +39,6 @@ QString Tr(const char* text) {
     return TranslateText(QString::fromLatin1(text));
 }
 
-// "1-3, 7, 9-10"
-QString NumberRanges(std::vector<int> numbers) {
-    std::sort(numbers.begin(), numbers.end());
-    QStringList ranges;
-    for (std::size_t i = 0; i < numbers.size();) {
-        std::size_t last = i;
-        while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1) {
-            ++last;
-        }
-        ranges.append(last == i ? QString::number(numbers[i])
-                                : QStringLiteral("%1-%2").arg(numbers[i]).arg(numbers[last]));
-        i = last + 1;
-    }
-    return ranges.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 TFenceFileActions::TFenceFileActions(Ui::TFrmMain& ui, IMessageService& messages,
@@ -147,9 +131,9 @@ void TFenceFileActions::btnGeoImportClick() {
             replaced.push_back(fence.ID);
         }
     }
-    QString question = Tr(kTakes).arg(numbers.size()).arg(NumberRanges(numbers));
+    QString question = Tr(kTakes).arg(numbers.size()).arg(TFenceExchange::NumberRanges(numbers));
     if (!replaced.empty()) {
-        question += QLatin1Char(' ') + Tr(kReplaces).arg(NumberRanges(replaced));
+        question += QLatin1Char(' ') + Tr(kReplaces).arg(TFenceExchange::NumberRanges(replaced));
     }
     question += kParagraph + Tr(kUntilWritten);
     if (!FMessages.Confirm(question, Caption(FImport))) {

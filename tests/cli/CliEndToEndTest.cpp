@@ -225,3 +225,80 @@ TEST_F(CliTest, UsageAndFileErrorsSendNothing) {
     EXPECT_EQ(closed.Status, 3);
     EXPECT_TRUE(closed.Err.contains("cannot open the port")) << closed.Err.toStdString();
 }
+
+// A fleet's fences planned in a GIS tool: into the reference snapshot, then cloned with restore.
+TEST_F(CliTest, FencesGoFromSnapshotsToGisFilesAndBackKeepingEveryOtherLine) {
+    const QByteArray van =
+        "; fleet reference\r\n" + kReference + "P08.7=7,0,0,0,0,\r\n[Workshop]\r\nBench=3\r\n";
+    WriteFile(Path("van.snapshot"), van);
+
+    const TRun exported = RunCli({"fences-export", Path("van.snapshot"), Path("van.geojson")});
+    ASSERT_EQ(exported.Status, 0) << exported.Err.toStdString();
+    EXPECT_EQ(exported.Err, Path("van.geojson") + ": geo-fences 5\n");
+    const QJsonArray features =
+        QJsonDocument::fromJson(ReadFile(Path("van.geojson"))).object()["features"].toArray();
+    ASSERT_EQ(features.size(), 1); // the empty fence 7 stays out
+    EXPECT_EQ(features[0].toObject()["properties"].toObject(),
+              (QJsonObject{{"id", 5}, {"name", "HOME"}}));
+
+    // Back into a copy: the very same bytes.
+    WriteFile(Path("copy.snapshot"), van);
+    const TRun same =
+        RunCli({"fences-import", "--quiet", Path("copy.snapshot"), Path("van.geojson")});
+    EXPECT_EQ(same.Status, 0) << same.Err.toStdString();
+    EXPECT_EQ(ReadFile(Path("copy.snapshot")), van);
+
+    WriteFile(Path("plan.kml"), R"(<?xml version="1.0" encoding="UTF-8"?>
+<kml xmlns="http://www.opengis.net/kml/2.2"><Document>
+<Placemark><name>7</name><Polygon><outerBoundaryIs><LinearRing><coordinates>
+113.9,22.5 114.1,22.5 114.1,22.4 113.9,22.4 113.9,22.5</coordinates></LinearRing>
+</outerBoundaryIs></Polygon></Placemark>
+<Placemark><name>Depot, North!</name><LineString><coordinates>-74.01,40.7128,0 -73.97,40.6833,0
+</coordinates></LineString></Placemark>
+<Placemark><name>5</name><Point><coordinates>2.2945,48.8584</coordinates></Point></Placemark>
+</Document></kml>)");
+    const TRun imported = RunCli({"fences-import", Path("van.snapshot"), Path("plan.kml")});
+    ASSERT_EQ(imported.Status, 0) << imported.Err.toStdString();
+    EXPECT_EQ(imported.Err, Path("van.snapshot") + ": set geo-fences 1, 5, 7 (replaced 5)\n");
+    QByteArray expected = van;
+    expected.replace("P08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME",
+                     "P08.5=5,217.6700,4851.5040,217.6700,4851.5040,5");
+    expected.replace("P08.7=7,0,0,0,0,", "P08.7=7,11354.0000,2230.0000,11406.0000,2224.0000,7");
+    expected.replace("[Workshop]",
+                     "P08.1=1,-7400.6000,4042.7680,-7358.2000,4040.9980,Depot North\r\n[Workshop]");
+    EXPECT_EQ(ReadFile(Path("van.snapshot")), expected);
+
+    // Refused: which feature and why, and the snapshot as it was.
+    WriteFile(Path("pole.geojson"), R"({"type":"Feature","properties":{"name":"Pole"},
+        "geometry":{"type":"Point","coordinates":[10,91]}})");
+    const TRun pole = RunCli({"fences-import", Path("van.snapshot"), Path("pole.geojson")});
+    EXPECT_EQ(pole.Status, 2);
+    EXPECT_EQ(pole.Err, "tervo-cli: " + Path("pole.geojson") +
+                            ": feature 1 \"Pole\": latitude 91 is outside -90 to 90\n");
+    EXPECT_EQ(ReadFile(Path("van.snapshot")), expected);
+
+    // Usage and file errors.
+    WriteFile(Path("bare.snapshot"), "[Params]\r\nP03=+86\r\n");
+    for (const QStringList& arguments :
+         {QStringList{"fences-export", Path("van.snapshot")},
+          QStringList{"fences-import", Path("van.snapshot"), Path("plan.kml"), Path("x")},
+          QStringList{"fences-import", Path("missing.snapshot"), Path("plan.kml")},
+          QStringList{"fences-import", Path("van.snapshot"), Path("missing.kml")},
+          QStringList{"fences-export", Path("bare.snapshot"), Path("bare.geojson")}}) {
+        EXPECT_EQ(RunCli(arguments).Status, 2) << arguments.join(' ').toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(Path("bare.geojson")));
+    EXPECT_EQ(ReadFile(Path("van.snapshot")), expected);
+
+    // The clone: restore writes the imported fences as the file gives them.
+    TDevSim device({});
+    const TRun restore =
+        RunCli({"restore", "--quiet", "--port", device.Path(), Path("van.snapshot")});
+    EXPECT_EQ(restore.Status, 0) << restore.Err.toStdString();
+    const QStringList received = device.Received();
+    for (const char* write : {"(P08,1,1,-7400.6000,4042.7680,-7358.2000,4040.9980,Depot North)",
+                              "(P08,1,5,217.6700,4851.5040,217.6700,4851.5040,5)",
+                              "(P08,1,7,11354.0000,2230.0000,11406.0000,2224.0000,7)"}) {
+        EXPECT_TRUE(received.contains(QString::fromLatin1(write))) << write;
+    }
+}

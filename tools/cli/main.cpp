@@ -1,16 +1,19 @@
 // tervo-cli: backs up, restores, verifies and compares Tervo trackers from the command line,
-// several devices at once. See `tervo-cli --help` and docs/snapshot.md.
+// several devices at once, and moves a snapshot's geo-fences to and from GIS files. See
+// `tervo-cli --help` and docs/snapshot.md.
 
 #include "uAtomicFile.h"
 #include "uCliDevice.h"
 #include "uCliOptions.h"
 #include "uCliReport.h"
+#include "uFenceExchange.h"
 #include "uSnapshot.h"
 #include "uSnapshotDiff.h"
 
 #include <QCoreApplication>
 #include <QThread>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +45,93 @@ int RunDiff(const TCliOptions& options) {
                     qPrintable(Shown(row.A)), qPrintable(Shown(row.B)));
     }
     return rows.empty() ? 0 : 1;
+}
+
+QString FenceKey(int number) {
+    return QStringLiteral("P08.%1").arg(number);
+}
+
+// The snapshot's fences as a table; a fence the snapshot does not have stays empty.
+TGeoFenceList FencesOf(const TSnapshot& snapshot) {
+    TGeoFenceList fences{};
+    for (int number = 1; number <= kGeoFenceCount; ++number) {
+        const auto value = snapshot.Param(FenceKey(number));
+        fences[number - 1] = value ? TFenceExchange::FromDeviceValue(*value) : TGeoFence();
+        fences[number - 1].ID = number;
+    }
+    return fences;
+}
+
+int RunFencesExport(const TCliOptions& options) {
+    TSnapshot snapshot;
+    if (const auto error = snapshot.Load(options.Files[0])) {
+        PrintError(*error);
+        return kFileError;
+    }
+    const TGeoFenceList fences = FencesOf(snapshot);
+    std::vector<int> numbers;
+    for (const TGeoFence& fence : fences) {
+        if (!fence.IsEmpty()) {
+            numbers.push_back(fence.ID);
+        }
+    }
+    if (numbers.empty()) {
+        PrintError(QStringLiteral("%1 holds no geo-fence that is set; nothing written")
+                       .arg(options.Files[0]));
+        return kFileError;
+    }
+    if (const auto error = TFenceExchange::ExportFile(options.Files[1], fences)) {
+        PrintError(*error);
+        return kFileError;
+    }
+    if (!options.Quiet) {
+        std::fprintf(stderr, "%s: geo-fences %s\n", qPrintable(options.Files[1]),
+                     qPrintable(TFenceExchange::NumberRanges(numbers)));
+    }
+    return 0;
+}
+
+// Sets the keys of the fences the file describes; every other line of the snapshot stays.
+int RunFencesImport(const TCliOptions& options) {
+    TSnapshot snapshot;
+    if (const auto error = snapshot.Load(options.Files[0])) {
+        PrintError(*error);
+        return kFileError;
+    }
+    const TFenceImport import = TFenceExchange::ImportFile(options.Files[1]);
+    if (!import.Error.isEmpty()) {
+        PrintError(import.Error);
+        return kFileError;
+    }
+    const TGeoFenceList before = FencesOf(snapshot);
+    std::vector<int> numbers;
+    std::vector<int> replaced;
+    for (const TGeoFence& fence : import.Fences) {
+        numbers.push_back(fence.ID);
+        if (!before[fence.ID - 1].IsEmpty()) {
+            replaced.push_back(fence.ID);
+        }
+        snapshot.SetParam(FenceKey(fence.ID), TFenceExchange::DeviceValue(fence));
+    }
+    // What the snapshot reader would refuse is not saved.
+    if (const auto error = TSnapshot().Parse(snapshot.ToBytes())) {
+        PrintError(QStringLiteral("%1 was not changed: %2").arg(options.Files[0], *error));
+        return kFileError;
+    }
+    if (const auto error = snapshot.Save(options.Files[0])) {
+        PrintError(*error);
+        return kFileError;
+    }
+    if (!options.Quiet) {
+        std::fprintf(stderr, "%s: set geo-fences %s", qPrintable(options.Files[0]),
+                     qPrintable(TFenceExchange::NumberRanges(numbers)));
+        if (!replaced.empty()) {
+            std::fprintf(stderr, " (replaced %s)",
+                         qPrintable(TFenceExchange::NumberRanges(replaced)));
+        }
+        std::fprintf(stderr, "\n");
+    }
+    return 0;
 }
 
 TCliDevice::TJob JobOf(const QString& command) {
@@ -112,8 +202,15 @@ int main(int argc, char** argv) {
         PrintError(error);
         return kFileError;
     }
-    if (options->Command == QLatin1String("diff")) {
-        return RunDiff(*options);
+    // The commands on files alone.
+    const std::initializer_list<std::pair<const char*, std::function<int(const TCliOptions&)>>>
+        fileCommands = {{"diff", RunDiff},
+                        {"fences-export", RunFencesExport},
+                        {"fences-import", RunFencesImport}};
+    for (const auto& [name, run] : fileCommands) {
+        if (options->Command == QLatin1String(name)) {
+            return run(*options);
+        }
     }
     TSnapshot snapshot;
     if (!options->Files.isEmpty()) {

@@ -16,7 +16,7 @@ struct TCommand {
     int Files;      // positional snapshot files
 };
 
-const std::array<TCommand, 4> kCommands = {{
+const std::array<TCommand, 6> kCommands = {{
     {"backup", "backup --port PORT [--baud N] --out FILE", true, false, 0},
     {"restore",
      "restore --port PORT [--port PORT ...] [--baud N] [--report FILE] [--no-read-back] SNAPSHOT",
@@ -24,6 +24,8 @@ const std::array<TCommand, 4> kCommands = {{
     {"verify", "verify --port PORT [--port PORT ...] [--baud N] [--report FILE] SNAPSHOT", true,
      true, 1},
     {"diff", "diff SNAPSHOT_A SNAPSHOT_B", false, false, 2},
+    {"fences-export", "fences-export SNAPSHOT OUT.geojson", false, false, 2},
+    {"fences-import", "fences-import SNAPSHOT IN.geojson|IN.kml", false, false, 2},
 }};
 
 QString Usage() {
@@ -33,6 +35,8 @@ QString Usage() {
     }
     text += QStringLiteral(
         "Every command takes --quiet (no progress lines on standard error).\n"
+        "fences-export writes the snapshot's geo-fences as GeoJSON; fences-import sets the\n"
+        "snapshot's geo-fences from a GeoJSON or KML file, keeping its other lines.\n"
         "Exit status: 0 every value confirmed (diff: the files are equal), 1 some value differs,\n"
         "3 some device did not answer or its line failed, 2 a usage or file error.\n");
     return text;
@@ -96,11 +100,10 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
     options.Quiet = parser.isSet(quiet);
     options.Files = parser.positionalArguments();
     if (options.Files.size() != command->Files) {
-        return usageError(command->Files == 0
-                              ? QStringLiteral("unexpected argument \"%1\"").arg(options.Files[0])
-                              : QStringLiteral("%1 takes %2 snapshot file(s)")
-                                    .arg(commandName)
-                                    .arg(command->Files));
+        return usageError(
+            command->Files == 0
+                ? QStringLiteral("unexpected argument \"%1\"").arg(options.Files[0])
+                : QStringLiteral("%1 takes %2 file(s)").arg(commandName).arg(command->Files));
     }
     if (command->Ports) {
         options.Ports = parser.values(port);

@@ -6,14 +6,16 @@
 
 // The command line of tervo-cli, checked: what to do, on which ports, with which files.
 struct TCliOptions {
-    QString Command; // backup, restore, verify or diff
+    QString Command; // backup, restore, verify, diff, fences-export or fences-import
     QStringList Ports;
     int Baud = 9600;
     QString Out;    // backup: the snapshot to write
     QString Report; // restore, verify: the JSON report, when asked for
     bool ReadBack = true;
     bool Quiet = false;
-    QStringList Files; // restore, verify: the snapshot; diff: the two snapshots
+    // restore, verify: the snapshot; diff: the two snapshots; fences-export and fences-import:
+    // the snapshot and the GeoJSON or KML file
+    QStringList Files;
 };
 
 // Reads the arguments (the program name first). On a usage error returns nullopt with the
