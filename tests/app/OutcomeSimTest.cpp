@@ -1,7 +1,7 @@
 // Each batch's outcome against the simulated device on a pseudo-terminal, misbehaving on
 // purpose: lost replies, a line that goes dead, status reports nobody asked for, a device that
 // stores something else than it is sent.
-#include "WindowTestSupport.h"
+#include "WindowOnSimSupport.h"
 #include "uExchangeEngine.h"
 #include "uFieldStates.h"
 #include "uQtSerialPort.h"
@@ -17,30 +17,11 @@ namespace {
 
 const QString kSuccess = QStringLiteral("Operation success !");
 
-class OutcomeSimTest : public WindowTest {
+class OutcomeSimTest : public WindowOnSimTest {
 protected:
-    void Connect(TSimOptions options) {
-        Device = std::make_unique<TSimPty>(options);
-        QString error;
-        ASSERT_TRUE(Device->Start(&error)) << error.toStdString();
-        Start(TQtSerialPort::Factory());
-        Window->Engine().SetTimingForTests(150, 10); // a silent device is noticed in 450 ms
-        Window->PresetPort(Device->SlavePath());
-        Ui().cbTipOnOK->setChecked(true);
-        Window->show();
-        QApplication::setActiveWindow(Window.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-        Ui().btn_Switch->click();
-        ASSERT_TRUE(Window->ComPort().IsOpen());
-    }
-    ~OutcomeSimTest() override {
-        Window.reset();
-        if (Device) {
-            Device->Stop();
-        }
-    }
+    // A silent device is noticed in 450 ms.
+    void Connect(const TSimOptions& options) { WindowOnSimTest::Connect(options, 150, 10, true); }
 
-    Ui::TFrmMain& Ui() { return Window->Controls(); }
     TExchangeEngine& Engine() { return Window->Engine(); }
     QString Outcome() const { return Find<QLabel>("lblOutcome")->text(); }
     bool Ended() {
@@ -57,8 +38,6 @@ protected:
         }
         return count;
     }
-
-    std::unique_ptr<TSimPty> Device;
 };
 
 TEST_F(OutcomeSimTest, LostRepliesStopTheBatchAndAltRTakesItToTheEnd) {

@@ -1,6 +1,6 @@
 // The window's Back up, Compare, Restore and "Save the window's values as a snapshot" against
 // the simulated device on a pseudo-terminal.
-#include "WindowTestSupport.h"
+#include "WindowOnSimSupport.h"
 #include "uExchangeEngine.h"
 #include "uLedDisplay.h"
 #include "uParamCatalogue.h"
@@ -22,31 +22,12 @@ namespace {
 
 const QByteArray kFence5 = "5,11354.0000,2230.0000,11406.0000,2224.0000,HOME";
 
-class SnapshotWindowTest : public WindowTest {
+class SnapshotWindowTest : public WindowOnSimTest {
 protected:
-    void Connect(TSimOptions options = {}) {
-        Device = std::make_unique<TSimPty>(options);
-        QString error;
-        ASSERT_TRUE(Device->Start(&error)) << error.toStdString();
-        Start(TQtSerialPort::Factory());
-        Window->Engine().SetTimingForTests(150, 5);
-        Window->PresetPort(Device->SlavePath());
-        Ui().cbTipOnOK->setChecked(false);
-        Window->show();
-        QApplication::setActiveWindow(Window.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-        Ui().btn_Switch->click();
-        ASSERT_TRUE(Window->ComPort().IsOpen());
+    void Connect(const TSimOptions& options = {}) {
+        ASSERT_NO_FATAL_FAILURE(WindowOnSimTest::Connect(options, 150, 5, false));
         Ui().pgCtrl->setCurrentWidget(Find<QWidget>("tsSnapshot"));
     }
-    ~SnapshotWindowTest() override {
-        Window.reset();
-        if (Device) {
-            Device->Stop();
-        }
-    }
-
-    Ui::TFrmMain& Ui() { return Window->Controls(); }
     QPushButton* Button(const char* name) { return Find<QPushButton>(QString::fromLatin1(name)); }
     // A parameter's value as the device holds it, in a snapshot's form.
     QString Held(int number, int index = 0) const {
@@ -97,8 +78,6 @@ protected:
     bool WaitForMessage() {
         return QTest::qWaitFor([&] { return !Messages.Messages.isEmpty(); }, 20'000);
     }
-
-    std::unique_ptr<TSimPty> Device;
 };
 
 TEST_F(SnapshotWindowTest, BackUpByAltBSavesEverySettingOfTheDeviceNamedAfterIt) {

@@ -1,5 +1,5 @@
 // The window on the real serial line against the simulated device on a pseudo-terminal.
-#include "WindowTestSupport.h"
+#include "WindowOnSimSupport.h"
 #include "uQtSerialPort.h"
 #include "uSimPty.h"
 #include "uStatusLamp.h"
@@ -11,29 +11,13 @@
 
 namespace {
 
-class WindowSimTest : public WindowTest {
+class WindowSimTest : public WindowOnSimTest {
 protected:
-    void StartDevice(TSimOptions options) {
-        Device = std::make_unique<TSimPty>(options);
-        QString error;
-        ASSERT_TRUE(Device->Start(&error)) << error.toStdString();
-        Start(TQtSerialPort::Factory());
-        Window->PresetPort(Device->SlavePath());
-    }
-    ~WindowSimTest() override {
-        Window.reset();
-        if (Device) {
-            Device->Stop();
-        }
-    }
-
     void Type(const QString& command) {
         Find<QLineEdit>("edt_Send")->setText(command);
         Find<QPushButton>("btn_AdvOper_Send")->click();
     }
     QString Transcript() const { return Find<QPlainTextEdit>("mm_Recv")->toPlainText(); }
-
-    std::unique_ptr<TSimPty> Device;
 };
 
 TEST_F(WindowSimTest, OpensTalksToTheDeviceAndCloses) {
