@@ -436,13 +436,16 @@ std::optional<QByteArray> TFenceExchange::ToGeoJson(const TGeoFenceList& fences,
               std::pair{west, north}, std::pair{west, south}}) {
             ring.append(QJsonArray{x, y});
         }
+        // Appended, not braced: "QJsonArray{ring}" is a copy of the ring for some compilers.
+        QJsonArray rings;
+        rings.append(ring);
         features.append(QJsonObject{
             {QStringLiteral("type"), QStringLiteral("Feature")},
             {QStringLiteral("properties"),
              QJsonObject{{QStringLiteral("id"), fence.ID}, {QStringLiteral("name"), fence.Name}}},
             {QStringLiteral("geometry"),
              QJsonObject{{QStringLiteral("type"), QStringLiteral("Polygon")},
-                         {QStringLiteral("coordinates"), QJsonArray{ring}}}},
+                         {QStringLiteral("coordinates"), rings}}},
         });
     }
     // One line per fence, so that files compare line by line.
