@@ -408,6 +408,24 @@ TFenceImport FromKml(const QByteArray& bytes) {
 
 } // namespace
 
+std::vector<int> TFenceImport::Numbers() const {
+    std::vector<int> numbers;
+    for (const TGeoFence& fence : Fences) {
+        numbers.push_back(fence.ID);
+    }
+    return numbers;
+}
+
+std::vector<int> TFenceImport::Replacing(const TGeoFenceList& table) const {
+    std::vector<int> numbers;
+    for (const TGeoFence& fence : Fences) {
+        if (!table[fence.ID - 1].IsEmpty()) {
+            numbers.push_back(fence.ID);
+        }
+    }
+    return numbers;
+}
+
 std::optional<QByteArray> TFenceExchange::ToGeoJson(const TGeoFenceList& fences, QString& error) {
     const auto exported = [](double degrees) {
         const double steps = std::round(degrees * kStepsPerDegree);

@@ -13,6 +13,11 @@
 struct TFenceImport {
     std::vector<TGeoFence> Fences;
     QString Error;
+
+    // The numbers the fences take.
+    std::vector<int> Numbers() const;
+    // Those of them that hold a fence in table now.
+    std::vector<int> Replacing(const TGeoFenceList& table) const;
 };
 
 // Geo-fences as GIS tools and Google Earth keep them.

@@ -123,14 +123,8 @@ void TFenceFileActions::btnGeoImportClick() {
                               TMessageIcon::Error);
         return;
     }
-    std::vector<int> numbers;
-    std::vector<int> replaced;
-    for (const TGeoFence& fence : import.Fences) {
-        numbers.push_back(fence.ID);
-        if (!FFences[fence.ID - 1].IsEmpty()) {
-            replaced.push_back(fence.ID);
-        }
-    }
+    const std::vector<int> numbers = import.Numbers();
+    const std::vector<int> replaced = import.Replacing(FFences);
     QString question = Tr(kTakes).arg(numbers.size()).arg(TFenceExchange::NumberRanges(numbers));
     if (!replaced.empty()) {
         question += QLatin1Char(' ') + Tr(kReplaces).arg(TFenceExchange::NumberRanges(replaced));

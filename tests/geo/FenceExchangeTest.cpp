@@ -85,14 +85,6 @@ QByteArray Placemark(const QByteArray& name, const QByteArray& geometry,
     return "<Placemark><name>" + name + "</name>" + extra + geometry + "</Placemark>";
 }
 
-std::vector<int> Numbers(const TFenceImport& import) {
-    std::vector<int> numbers;
-    for (const TGeoFence& fence : import.Fences) {
-        numbers.push_back(fence.ID);
-    }
-    return numbers;
-}
-
 // West, south, east, north of an imported fence.
 std::vector<double> Corners(const TGeoFence& fence) {
     return {fence.LTLongitude, fence.RBLatitude, fence.RBLongitude, fence.LTLatitude};
@@ -180,11 +172,11 @@ TEST(FenceExchange, EveryGeometryBecomesItsBoundingRectangle) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_THAT(Corners(import.Fences[i]), Pointwise(DoubleEq(), expected[i])) << i;
     }
-    EXPECT_EQ(Numbers(import), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(import.Numbers(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
 
     // A single Feature, and a bare geometry, are one fence each.
-    EXPECT_EQ(Numbers(TFenceExchange::FromBytes(
-                  Feature(Polygon(1, 2, 3, 4), R"({"id":9,"name":"Nine"})"))),
+    EXPECT_EQ(TFenceExchange::FromBytes(Feature(Polygon(1, 2, 3, 4), R"({"id":9,"name":"Nine"})"))
+                  .Numbers(),
               std::vector<int>{9});
     const TFenceImport bare = TFenceExchange::FromBytes(Polygon(1, 2, 3, 4));
     ASSERT_EQ(bare.Fences.size(), 1U);
@@ -254,7 +246,7 @@ TEST(FenceExchange, IdOrNumericNamePicksTheNumberOtherwiseTheLowestFreeOne) {
     };
     const TFenceImport import = TFenceExchange::FromBytes(Collection(features));
     ASSERT_EQ(import.Error, QString());
-    EXPECT_EQ(Numbers(import), (std::vector<int>{2, 5, 7, 12, 3, 6, 4, 8, 9, 1, 64}));
+    EXPECT_EQ(import.Numbers(), (std::vector<int>{2, 5, 7, 12, 3, 6, 4, 8, 9, 1, 64}));
 
     // KML: the Placemark's name, or its ExtendedData id.
     const QByteArray point = "<Point><coordinates>1,1</coordinates></Point>";
@@ -266,7 +258,7 @@ TEST(FenceExchange, IdOrNumericNamePicksTheNumberOtherwiseTheLowestFreeOne) {
             Placemark("Farm", point,
                       "<ExtendedData><Data name=\"id\"><value>40</value></Data></ExtendedData>")));
     ASSERT_EQ(kml.Error, QString());
-    EXPECT_EQ(Numbers(kml), (std::vector<int>{30, 1, 2, 40}));
+    EXPECT_EQ(kml.Numbers(), (std::vector<int>{30, 1, 2, 40}));
 }
 
 TEST(FenceExchange, NamesLoseWhatTheDeviceCannotTakeAndAreCutToTwentyCharacters) {

@@ -103,14 +103,9 @@ int RunFencesImport(const TCliOptions& options) {
         PrintError(import.Error);
         return kFileError;
     }
-    const TGeoFenceList before = FencesOf(snapshot);
-    std::vector<int> numbers;
-    std::vector<int> replaced;
+    const std::vector<int> numbers = import.Numbers();
+    const std::vector<int> replaced = import.Replacing(FencesOf(snapshot));
     for (const TGeoFence& fence : import.Fences) {
-        numbers.push_back(fence.ID);
-        if (!before[fence.ID - 1].IsEmpty()) {
-            replaced.push_back(fence.ID);
-        }
         snapshot.SetParam(FenceKey(fence.ID), TFenceExchange::DeviceValue(fence));
     }
     // What the snapshot reader would refuse is not saved.
