@@ -106,6 +106,7 @@ QString FilesDescription() {
     line("profiles", UserFolder(QStringLiteral("param")));
     line("profiles to load", UserFolder(QStringLiteral("config")));
     line("device snapshots", UserFolder(QStringLiteral("snapshots")));
+    line("geo-fence files", UserFolder(QStringLiteral("fences")));
     line("transcripts", LogDir());
     line("map tile cache", UserFolder(QStringLiteral("webengine")));
     text += QStringLiteral("A program whose folder is writable keeps its files beside it; one "
