@@ -19,7 +19,7 @@ const char* const kImportText = "Import...";
 const char* const kExportTip = "Saves the geo-fences that are set as a GeoJSON file for GIS tools";
 const char* const kImportTip = "Puts the geo-fences of a GeoJSON or KML file into the list; "
                                "Write Selected Geo-fence writes them";
-const char* const kFilter =
+const char* const kImportFilter =
     "Geo-fence files (*.geojson *.json *.kml);;GeoJSON (*.geojson *.json);;KML (*.kml);;"
     "All files (*)";
 const char* const kNothingSet = "No geo-fence is set, so there is nothing to export.";
@@ -33,7 +33,9 @@ const char* const kImportedMark = "Imported from a file, not yet written to the 
 // Language files keep one text a line, so paragraphs are joined here.
 const QString kParagraph = QStringLiteral("\n\n");
 const QString kFolder = QStringLiteral("fences");
-const QString kProposedName = QStringLiteral("geofences.geojson");
+const char* const kExportFilter = "GeoJSON (*.geojson *.json);;All files (*)";
+const QString kExtension = QStringLiteral(".geojson");
+const QString kProposedName = QStringLiteral("geofences") + kExtension;
 
 QString Tr(const char* text) {
     return TranslateText(QString::fromLatin1(text));
@@ -67,8 +69,9 @@ TFenceFileActions::TFenceFileActions(Ui::TFrmMain& ui, IMessageService& messages
 
 QStringList TFenceFileActions::Texts() {
     QStringList texts;
-    for (const char* text : {kExportText, kImportText, kExportTip, kImportTip, kFilter, kNothingSet,
-                             kReplace, kRefused, kTakes, kReplaces, kUntilWritten, kImportedMark}) {
+    for (const char* text :
+         {kExportText, kImportText, kExportTip, kImportTip, kImportFilter, kNothingSet, kReplace,
+          kRefused, kTakes, kReplaces, kUntilWritten, kImportedMark, kExportFilter}) {
         texts.append(QString::fromLatin1(text));
     }
     return texts;
@@ -98,11 +101,17 @@ void TFenceFileActions::btnGeoExportClick() {
     }
     const QString folder = UserFolder(kFolder);
     QDir().mkpath(folder);
-    const auto path =
-        FMessages.GetSaveFileName(folder + QLatin1Char('/') + kProposedName, Tr(kFilter));
-    if (!path ||
-        (QFileInfo::exists(*path) &&
-         !FMessages.Confirm(Tr(kReplace).arg(QDir::toNativeSeparators(*path)), Caption(FExport)))) {
+    auto path =
+        FMessages.GetSaveFileName(folder + QLatin1Char('/') + kProposedName, Tr(kExportFilter));
+    if (!path) {
+        return;
+    }
+    // A name typed without an extension gets the one GIS tools look for.
+    if (QFileInfo(*path).suffix().isEmpty()) {
+        *path += kExtension;
+    }
+    if (QFileInfo::exists(*path) &&
+        !FMessages.Confirm(Tr(kReplace).arg(QDir::toNativeSeparators(*path)), Caption(FExport))) {
         return;
     }
     if (const auto error = TFenceExchange::ExportFile(*path, FFences)) {
@@ -113,7 +122,7 @@ void TFenceFileActions::btnGeoExportClick() {
 void TFenceFileActions::btnGeoImportClick() {
     const QString folder = UserFolder(kFolder);
     const auto path =
-        FMessages.GetOpenFileName(QDir(folder).exists() ? folder : QString(), Tr(kFilter));
+        FMessages.GetOpenFileName(QDir(folder).exists() ? folder : QString(), Tr(kImportFilter));
     if (!path) {
         return;
     }

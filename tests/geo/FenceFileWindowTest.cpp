@@ -181,4 +181,10 @@ TEST_F(FenceFileWindowTest, ExportWritesTheSetFencesAndAsksBeforeReplacingAFile)
     Press("btnGeoExport");
     EXPECT_TRUE(Read(path).contains("CHANGED"));
     EXPECT_EQ(Messages.Messages.size(), 1);
+
+    // A name typed without an extension gets ".geojson".
+    Messages.FileAnswer = FDir.filePath("plain");
+    Press("btnGeoExport");
+    EXPECT_EQ(Read(FDir.filePath("plain.geojson")), Read(path));
+    EXPECT_FALSE(QFile::exists(FDir.filePath("plain")));
 }
