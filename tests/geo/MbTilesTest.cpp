@@ -98,6 +98,17 @@ TEST_F(MbTilesTest, TheHostFieldTakesATileSetThatTheSettingsFileKeeps) {
                shown.contains("tervo-mbtiles://tiles/1/1/0 0");
     })) << tilesShown().join(", ").toStdString();
     EXPECT_TRUE(Messages.Messages.isEmpty());
+    // And they are what the user sees: west of the centre, the north-western tile above the
+    // south-western one.
+    const auto shownAt = [&](double across, double down) {
+        QWebEngineView* view = Window->MapBridge().WebBrowser();
+        const QImage picture = view->grab().toImage();
+        return picture.pixelColor(int(picture.width() * across), int(picture.height() * down));
+    };
+    EXPECT_TRUE(WaitFor([&] {
+        return shownAt(0.4, 0.25) == QColor(Qt::red) && shownAt(0.4, 0.75) == QColor(Qt::blue);
+    })) << shownAt(0.4, 0.25).name().toStdString()
+        << " " << shownAt(0.4, 0.75).name().toStdString();
 
     TIniDocument settings;
     ASSERT_EQ(settings.LoadFromFile(SettingsFilePath()), std::nullopt);
