@@ -68,8 +68,10 @@ private:
             if (::poll(&fd, 1, std::max<int>(0, static_cast<int>(left.count()))) <= 0) {
                 continue;
             }
+            // Whatever woke the poll, the read says what it was: data, nothing yet (EAGAIN),
+            // or a line that is gone (end of file or EIO).
             char chunk[512];
-            const ssize_t n = (fd.revents & POLLIN) != 0 ? ::read(FFd, chunk, sizeof chunk) : -1;
+            const ssize_t n = ::read(FFd, chunk, sizeof chunk);
             if (n > 0) {
                 got.append(chunk, n);
             } else if (n == 0 || errno != EAGAIN) {
