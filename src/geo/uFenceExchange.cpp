@@ -94,8 +94,26 @@ QString DeviceName(const QString& name) {
     return kept.simplified().left(kGeoFenceNameLength).trimmed();
 }
 
+// A corner as the table keeps it: the degrees a read of the device value shows, so long as
+// Write Selected Geo-fence sends that value again. Its conversion truncates, and the read's
+// millionths of a degree (finer than the device's step, but rounded, not always upwards) or a
+// decimal that binary cannot hold (114.1 is 114.09999...) can then fall just short of the step:
+// such a corner takes the least value at seven decimals inside the step instead.
 double AtDevicePrecision(double degrees) {
-    return CoordToDegrees(TFenceExchange::DeviceCoord(degrees));
+    const QString text = TFenceExchange::DeviceCoord(degrees);
+    const double shown = CoordToDegrees(text);
+    if (DegreesToCoord(0, shown) == text) {
+        return shown;
+    }
+    const auto steps = static_cast<qint64>(std::llround(std::fabs(degrees) * kStepsPerDegree));
+    constexpr qint64 kTenMillionthsPerStep3 = 50; // 10^7 / 600,000 = 50 / 3
+    const qint64 tenMillionths = (steps * kTenMillionthsPerStep3 + 2) / 3;
+    const double sign = degrees < 0 ? -1.0 : 1.0;
+    double inside = sign * static_cast<double>(tenMillionths) / 1e7;
+    if (DegreesToCoord(0, inside) != text) {
+        inside = std::nextafter(inside, sign * 1000.0);
+    }
+    return inside;
 }
 
 // The numbers the features take, and their fences.

@@ -1,4 +1,5 @@
 #include "uFenceExchange.h"
+#include "uUtils.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,6 +86,14 @@ QByteArray Placemark(const QByteArray& name, const QByteArray& geometry,
     return "<Placemark><name>" + name + "</name>" + extra + geometry + "</Placemark>";
 }
 
+// A fence's value as Write Selected Geo-fence sends it.
+QString Written(const TGeoFence& fence) {
+    return QStringList{QString::number(fence.ID),           DegreesToCoord(3, fence.LTLongitude),
+                       DegreesToCoord(2, fence.LTLatitude), DegreesToCoord(3, fence.RBLongitude),
+                       DegreesToCoord(2, fence.RBLatitude), fence.Name}
+        .join(',');
+}
+
 // West, south, east, north of an imported fence.
 std::vector<double> Corners(const TGeoFence& fence) {
     return {fence.LTLongitude, fence.RBLatitude, fence.RBLongitude, fence.LTLatitude};
@@ -100,12 +109,17 @@ TEST(FenceExchange, GeoJsonRoundTripGivesTheDeviceValuesBack) {
     EXPECT_EQ(DeviceValuesOf(back.Fences),
               (std::vector<QString>{kDeviceValues[0], kDeviceValues[1], kDeviceValues[2],
                                     kDeviceValues[3]}));
-    // The window's records too: the same degrees a read of the device gives.
+    // The window's records too: the degrees a read of the device shows, to the millionth, and
+    // what Write Selected Geo-fence sends is the device's value again.
     for (const TGeoFence& fence : back.Fences) {
         const TGeoFence& before = table[fence.ID - 1];
-        EXPECT_EQ(Corners(fence), Corners(before)) << fence.ID;
+        for (int corner = 0; corner < 4; ++corner) {
+            EXPECT_NEAR(Corners(fence)[corner], Corners(before)[corner], 5e-7) << fence.ID;
+        }
+        EXPECT_EQ(Written(fence), TFenceExchange::DeviceValue(before));
         EXPECT_EQ(fence.Name, before.Name);
     }
+    EXPECT_EQ(Corners(back.Fences[0])[0], 113.9); // as read, where that writes back the same
 }
 
 TEST(FenceExchange, EveryDeviceStepSurvivesExportAndImport) {
@@ -117,6 +131,7 @@ TEST(FenceExchange, EveryDeviceStepSurvivesExportAndImport) {
         const TFenceImport back = TFenceExchange::FromBytes(Exported(TableOf({value})));
         ASSERT_EQ(back.Fences.size(), 1U) << back.Error.toStdString();
         ASSERT_EQ(TFenceExchange::DeviceValue(back.Fences[0]), value);
+        ASSERT_EQ(Written(back.Fences[0]), value);
     }
 }
 
