@@ -8,10 +8,6 @@
 
 namespace {
 
-constexpr std::uint8_t kRead = 0;
-constexpr std::uint8_t kWrite = 1;
-constexpr std::uint8_t kLetterP = 0;
-constexpr std::uint8_t kLetterT = 1;
 constexpr int kFence = 8;
 constexpr int kVipNumber = 11;
 constexpr int kVipAlarms = 22;
@@ -28,8 +24,9 @@ QString KeyFor(int number, int index) {
 
 TParamEntry Param(int number, int fields, const char* caption, bool writable = true,
                   int index = 0) {
-    return TParamEntry{KeyFor(number, index),       number, index, kLetterP, true, writable, fields,
-                       QString::fromLatin1(caption)};
+    return TParamEntry{
+        KeyFor(number, index),       number, index, kCmdParam, true, writable, fields,
+        QString::fromLatin1(caption)};
 }
 
 TParamEntry Indexed(int number, int index, int fields, const char* caption) {
@@ -40,7 +37,7 @@ TParamEntry Indexed(int number, int index, int fields, const char* caption) {
 
 std::vector<TParamEntry> BuildEntries() {
     std::vector<TParamEntry> entries = {
-        {QStringLiteral("T01"), 1, 0, kLetterT, true, false, 5, QStringLiteral("Status report")},
+        {QStringLiteral("T01"), 1, 0, kCmdStatus, true, false, 5, QStringLiteral("Status report")},
         Param(1, 1, "Firmware version", false),
         Param(3, 1, "SMS Primary number"),
         Param(17, 1, "Another name"),
@@ -114,11 +111,12 @@ bool CommandCanCarry(QChar c) {
 } // namespace
 
 TCmdItem TParamEntry::ReadCommand() const {
-    return TCmdItem{ParamNo, kRead, Index > 0 ? QStringLiteral(",%1").arg(Index) : QString(), Kind};
+    return TCmdItem{ParamNo, kCmdRead, Index > 0 ? QStringLiteral(",%1").arg(Index) : QString(),
+                    Kind};
 }
 
 TCmdItem TParamEntry::WriteCommand(const QString& value) const {
-    return TCmdItem{ParamNo, kWrite, QLatin1Char(',') + value, Kind};
+    return TCmdItem{ParamNo, kCmdWrite, QLatin1Char(',') + value, Kind};
 }
 
 const std::vector<TParamEntry>& TParamCatalogue::Entries() {
@@ -176,7 +174,7 @@ std::optional<QString> TParamCatalogue::KeyOfReply(const QByteArray& reply) {
 }
 
 std::optional<QString> TParamCatalogue::KeyOfCommand(const TCmdItem& cmd) {
-    if (cmd.Kind != kLetterP) {
+    if (cmd.Kind != kCmdParam) {
         return cmd.ParamNo == 1 ? std::optional(QStringLiteral("T01")) : std::nullopt;
     }
     int index = 0;

@@ -16,8 +16,8 @@
 struct TParamEntry {
     QString Key;
     std::int32_t ParamNo = 0;
-    int Index = 0;         // fence number or authorised-number row; 0 when unindexed
-    std::uint8_t Kind = 0; // 0 letter "P", 1 letter "T"
+    int Index = 0; // fence number or authorised-number row; 0 when unindexed
+    std::uint8_t Kind = kCmdParam;
     bool Readable = false;
     bool Writable = false;
     int Fields = 0;  // reply fields from f2 on; -1: a count and that many values

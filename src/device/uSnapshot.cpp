@@ -210,7 +210,7 @@ void TSnapshot::SetParam(const QString& key, const QString& value) {
 
 void TSnapshot::SetWrites(const std::vector<TCmdItem>& cmds) {
     for (const TCmdItem& cmd : cmds) {
-        const auto key = cmd.RW == 1 ? TParamCatalogue::KeyOfCommand(cmd) : std::nullopt;
+        const auto key = cmd.RW == kCmdWrite ? TParamCatalogue::KeyOfCommand(cmd) : std::nullopt;
         if (key && TParamCatalogue::Find(*key)->Writable) {
             SetParam(*key, CommandValue(cmd));
         }

@@ -25,11 +25,21 @@ constexpr qint64 kStepsPerMinute = 10000;
 constexpr qint64 kStepsPerWholeDegree = 600000;
 // Seven decimals of a degree tell every device step apart.
 constexpr double kExportScale = 1e7;
+// Ten-millionths of a degree in a step: 10^7 / 600,000 = 50 / 3.
+constexpr qint64 kTenMillionthsPerThreeSteps = 50;
 // Far more than 64 detailed outlines; a larger file is no fence file.
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 
 QString Text(const char* text) {
     return QString::fromLatin1(text);
+}
+
+// The nearest device step of an angle's size; what is no coordinate counts as 0.
+qint64 DeviceSteps(double degrees) {
+    if (!std::isfinite(degrees) || std::fabs(degrees) > 360.0) {
+        return 0; // callers check the range first
+    }
+    return std::llround(std::fabs(degrees) * kStepsPerDegree);
 }
 
 // The rectangle around everything added so far.
@@ -105,11 +115,9 @@ double AtDevicePrecision(double degrees) {
     if (DegreesToCoord(0, shown) == text) {
         return shown;
     }
-    const auto steps = static_cast<qint64>(std::llround(std::fabs(degrees) * kStepsPerDegree));
-    constexpr qint64 kTenMillionthsPerStep3 = 50; // 10^7 / 600,000 = 50 / 3
-    const qint64 tenMillionths = (steps * kTenMillionthsPerStep3 + 2) / 3;
+    const qint64 tenMillionths = (DeviceSteps(degrees) * kTenMillionthsPerThreeSteps + 2) / 3;
     const double sign = degrees < 0 ? -1.0 : 1.0;
-    double inside = sign * static_cast<double>(tenMillionths) / 1e7;
+    double inside = sign * static_cast<double>(tenMillionths) / kExportScale;
     if (DegreesToCoord(0, inside) != text) {
         inside = std::nextafter(inside, sign * 1000.0);
     }
@@ -537,10 +545,7 @@ TFenceImport TFenceExchange::ImportFile(const QString& path) {
 }
 
 QString TFenceExchange::DeviceCoord(double degrees) {
-    if (!std::isfinite(degrees) || std::fabs(degrees) > 360.0) {
-        degrees = 0.0; // no coordinate; callers check the range first
-    }
-    const qint64 steps = std::llround(std::fabs(degrees) * kStepsPerDegree);
+    const qint64 steps = DeviceSteps(degrees);
     const qint64 minutes = steps % kStepsPerWholeDegree;
     QString text = QStringLiteral("%1%2.%3")
                        .arg(steps / kStepsPerWholeDegree)

@@ -17,9 +17,6 @@
 namespace {
 
 constexpr std::int32_t kGeoFenceParam = 8;
-constexpr std::uint8_t kRead = 0;
-constexpr std::uint8_t kWrite = 1;
-constexpr std::uint8_t kLetterP = 0;
 constexpr int kLatitudeDigits = 2;
 constexpr int kLongitudeDigits = 3;
 
@@ -137,14 +134,14 @@ void TGeoFenceEditor::PanMapTo(double latitude, double longitude) {
 }
 
 TCmdItem TGeoFenceEditor::WriteCommand(const TGeoFence& fence) {
-    return TCmdItem{kGeoFenceParam, kWrite,
+    return TCmdItem{kGeoFenceParam, kCmdWrite,
                     QStringLiteral(",%1,%2,%3,%4,%5,%6")
                         .arg(QString::number(fence.ID),
                              DegreesToCoord(kLongitudeDigits, fence.LTLongitude),
                              DegreesToCoord(kLatitudeDigits, fence.LTLatitude),
                              DegreesToCoord(kLongitudeDigits, fence.RBLongitude),
                              DegreesToCoord(kLatitudeDigits, fence.RBLatitude), fence.Name),
-                    kLetterP};
+                    kCmdParam};
 }
 
 void TGeoFenceEditor::AddWrite(const TGeoFence& fence) {
@@ -170,7 +167,7 @@ void TGeoFenceEditor::ShowEditPanel(bool shown) {
 void TGeoFenceEditor::btn_GeoReadClick() {
     FEngine.ClearQueue();
     for (const TGeoFence& fence : FFences) {
-        FEngine.AddCmd(kGeoFenceParam, kRead, QStringLiteral(",%1").arg(fence.ID), kLetterP);
+        FEngine.AddCmd(kGeoFenceParam, kCmdRead, QStringLiteral(",%1").arg(fence.ID), kCmdParam);
     }
     Start(FUi.btn_GeoRead);
 }
@@ -252,7 +249,8 @@ void TGeoFenceEditor::btn_GeoDisableClick() {
     if (fence == nullptr) {
         return;
     }
-    FEngine.AddCmd(kGeoFenceParam, kWrite, QStringLiteral(",%1,0,0,0,0,").arg(fence->ID), kLetterP);
+    FEngine.AddCmd(kGeoFenceParam, kCmdWrite, QStringLiteral(",%1,0,0,0,0,").arg(fence->ID),
+                   kCmdParam);
     Start(FUi.btn_GeoDisable);
     HideGeoFences();
 }

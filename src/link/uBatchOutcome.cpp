@@ -42,7 +42,8 @@ QByteArray CommandText(const TCmdItem& cmd) {
     if (cmd.ParamNo == 20) {
         return QString::asprintf("(P%.2d)", cmd.ParamNo).toLatin1();
     }
-    return QString::asprintf(cmd.Kind != 0 ? "(T%.2d,%d" : "(P%.2d,%d", cmd.ParamNo, int(cmd.RW))
+    return QString::asprintf(cmd.Kind != kCmdParam ? "(T%.2d,%d" : "(P%.2d,%d", cmd.ParamNo,
+                             int(cmd.RW))
                .toLatin1() +
            cmd.Args.toLatin1() + ')';
 }
@@ -53,7 +54,7 @@ bool AnswersCommand(const QByteArray& reply, const TCmdItem& cmd) {
         return false;
     }
     const QString& name = fields[1];
-    const QChar letter = cmd.Kind != 0 ? QLatin1Char('T') : QLatin1Char('P');
+    const QChar letter = cmd.Kind != kCmdParam ? QLatin1Char('T') : QLatin1Char('P');
     if (name.front() != letter || TextToInt(name.mid(1)) != cmd.ParamNo) {
         return false;
     }
@@ -75,7 +76,7 @@ QString CommandValue(const TCmdItem& cmd) {
 }
 
 TWriteCheck CheckWrite(const TCmdItem& cmd, const QByteArray& reply) {
-    if (cmd.RW == 0 || reply.isEmpty()) {
+    if (cmd.RW == kCmdRead || reply.isEmpty()) {
         return TWriteCheck::NotAWrite;
     }
     return ReplyValue(reply) == CommandValue(cmd) ? TWriteCheck::Confirmed : TWriteCheck::Differs;

@@ -80,7 +80,7 @@ bool TExchangeEngine::CanResume() const {
 
 bool TExchangeEngine::WritesPending() const {
     return IsBusy() && std::any_of(FCmdList.begin(), FCmdList.end(),
-                                   [](const TCmdItem& cmd) { return cmd.RW != 0; });
+                                   [](const TCmdItem& cmd) { return cmd.RW != kCmdRead; });
 }
 
 void TExchangeEngine::Cancel() {
@@ -254,7 +254,8 @@ void TExchangeEngine::ProcessRxBuffer() {
         if (!ExtractFrame(FRxBuffer, text)) {
             continue;
         }
-        FHost.AddLog(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == 0 ? 0 : 1]), text));
+        FHost.AddLog(
+            LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]), text));
         const bool answersHead = !FCmdList.empty() && AnswersCommand(text, FCmdList.front());
         const QPointer<TExchangeEngine> alive(this);
         const TReplyContext outer =

@@ -168,7 +168,7 @@ void TFieldStates::ControlChanged(QWidget* control) {
 
 std::vector<const TFieldStates::TBinding*> TFieldStates::BindingsOf(const TCmdItem& cmd) const {
     std::vector<const TBinding*> found;
-    if (cmd.Kind != 0) {
+    if (cmd.Kind != kCmdParam) {
         return found;
     }
     const int index = IndexOf(cmd);
@@ -189,7 +189,7 @@ void TFieldStates::CommandAnswered(const TCmdAnswer& answer) {
     const auto differsText = [&](int field) {
         return Tr(kDiffersText).arg(FieldOf(sent, field), FieldOf(held, field));
     };
-    if (answer.Cmd.ParamNo == kGeoFenceParam && answer.Cmd.Kind == 0) {
+    if (answer.Cmd.ParamNo == kGeoFenceParam && answer.Cmd.Kind == kCmdParam) {
         const int id = IndexOf(answer.Cmd);
         FGeoFences.SetMark(id, differs(kWholeValue) ? TFieldMark::Differs : TFieldMark::None,
                            differsText(kWholeValue));
@@ -214,7 +214,7 @@ void TFieldStates::BatchChanged(const TBatchOutcome& outcome) {
         return;
     }
     for (const TCmdItem& cmd : outcome.Pending) {
-        if (cmd.RW == 0 || cmd.Kind != 0) {
+        if (cmd.RW == kCmdRead || cmd.Kind != kCmdParam) {
             continue;
         }
         const QString text = Tr(kUnconfirmedText).arg(QString::fromLatin1(CommandText(cmd)));

@@ -16,10 +16,6 @@
 
 namespace {
 
-constexpr std::uint8_t kRead = 0;
-constexpr std::uint8_t kWrite = 1;
-constexpr std::uint8_t kLetterP = 0;
-constexpr std::uint8_t kLetterT = 1;
 constexpr int kStatus = 1; // T01 status report, P01 firmware version
 constexpr int kMaxVolume = 6;
 constexpr int kMinBatteryAlert = 10;
@@ -53,7 +49,7 @@ bool TParamGroups::IsPhoneNumber(const QString& text) {
 
 void TParamGroups::Read(std::initializer_list<int> numbers) {
     for (const int number : numbers) {
-        FEngine.AddCmd(number, kRead, QString(), kLetterP);
+        FEngine.AddCmd(number, kCmdRead, QString(), kCmdParam);
     }
 }
 
@@ -91,7 +87,7 @@ void TParamGroups::Add(const TCmdList& cmds) {
 }
 
 void TParamGroups::Write(TCmdList& cmds, int number, const QString& args) {
-    cmds.push_back(TCmdItem{number, kWrite, args, kLetterP});
+    cmds.push_back(TCmdItem{number, kCmdWrite, args, kCmdParam});
 }
 
 void TParamGroups::WriteSwitch(TCmdList& cmds, int number, bool on) {
@@ -100,8 +96,8 @@ void TParamGroups::WriteSwitch(TCmdList& cmds, int number, bool on) {
 
 void TParamGroups::sbT01Click() {
     FEngine.ClearQueue();
-    FEngine.AddCmd(kStatus, kRead, QString(), kLetterP);
-    FEngine.AddCmd(kStatus, kRead, QString(), kLetterT);
+    FEngine.AddCmd(kStatus, kCmdRead, QString(), kCmdParam);
+    FEngine.AddCmd(kStatus, kCmdRead, QString(), kCmdStatus);
     Start(Tr(kStatusQueryText));
 }
 
@@ -190,7 +186,7 @@ void TParamGroups::btnVolumeSetClick() {
 }
 
 TCmdItem TParamGroups::VolumeCommand() const {
-    return TCmdItem{14, kWrite, QStringLiteral(",%1").arg(FReplies.VolumeLevel()), kLetterP};
+    return TCmdItem{14, kCmdWrite, QStringLiteral(",%1").arg(FReplies.VolumeLevel()), kCmdParam};
 }
 
 void TParamGroups::btnVolumeAddClick() {
@@ -221,7 +217,7 @@ std::optional<TCmdItem> TParamGroups::RadiusCommand() const {
     if (!radius) {
         return std::nullopt;
     }
-    return TCmdItem{9, kWrite, QStringLiteral(",%1").arg(*radius), kLetterP};
+    return TCmdItem{9, kCmdWrite, QStringLiteral(",%1").arg(*radius), kCmdParam};
 }
 
 void TParamGroups::btnReadAllClick() {
@@ -267,7 +263,7 @@ void TParamGroups::btnDefaultClick() {
         return;
     }
     FEngine.ClearQueue();
-    FEngine.AddCmd(20, kWrite, QString(), kLetterP);
+    FEngine.AddCmd(20, kCmdWrite, QString(), kCmdParam);
     Start(label);
 }
 
@@ -354,8 +350,8 @@ void TParamGroups::EnqueueKeepAlive(TCmdList& cmds) {
 
 void TParamGroups::EnqueueVipReads() {
     for (int k = 1; k <= kVipRows; ++k) {
-        FEngine.AddCmd(11, kRead, QStringLiteral(",%1").arg(k), kLetterP);
-        FEngine.AddCmd(22, kRead, QStringLiteral(",%1").arg(k), kLetterP);
+        FEngine.AddCmd(11, kCmdRead, QStringLiteral(",%1").arg(k), kCmdParam);
+        FEngine.AddCmd(22, kCmdRead, QStringLiteral(",%1").arg(k), kCmdParam);
     }
 }
 

@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -198,10 +197,8 @@ int main(int argc, char** argv) {
         return kFileError;
     }
     // The commands on files alone.
-    const std::initializer_list<std::pair<const char*, std::function<int(const TCliOptions&)>>>
-        fileCommands = {{"diff", RunDiff},
-                        {"fences-export", RunFencesExport},
-                        {"fences-import", RunFencesImport}};
+    const std::initializer_list<std::pair<const char*, int (*)(const TCliOptions&)>> fileCommands =
+        {{"diff", RunDiff}, {"fences-export", RunFencesExport}, {"fences-import", RunFencesImport}};
     for (const auto& [name, run] : fileCommands) {
         if (options->Command == QLatin1String(name)) {
             return run(*options);
