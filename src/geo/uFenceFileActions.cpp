@@ -63,6 +63,9 @@ TFenceFileActions::TFenceFileActions(Ui::TFrmMain& ui, IMessageService& messages
         button->stackUnder(ui.pnlGeoEdit);
         x += kButtonWidth + 4;
     }
+    // A keyboard user meets them where they stand: after the list, before the row below.
+    QWidget::setTabOrder(ui.vtList, FImport);
+    QWidget::setTabOrder(FImport, FExport);
     connect(FExport, &QPushButton::clicked, this, &TFenceFileActions::btnGeoExportClick);
     connect(FImport, &QPushButton::clicked, this, &TFenceFileActions::btnGeoImportClick);
 }

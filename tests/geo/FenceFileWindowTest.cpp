@@ -75,6 +75,14 @@ TEST_F(FenceFileWindowTest, TheButtonsSitUnderTheListWithTheirTexts) {
         EXPECT_TRUE(top == Ui().pnlGeoEdit || Ui().pnlGeoEdit->isAncestorOf(top)) << name;
         Ui().pnlGeoEdit->hide();
     }
+    // Tab goes from the list to them, in the order they stand, then on to the row below.
+    QStringList order;
+    for (QWidget* widget = Ui().vtList; order.size() < 4; widget = widget->nextInFocusChain()) {
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            order.append(widget->objectName());
+        }
+    }
+    EXPECT_EQ(order, QStringList({"vtList", "btnGeoImport", "btnGeoExport", "btn_GeoRead"}));
 }
 
 TEST_F(FenceFileWindowTest, ImportFillsTheListMarkedAndSelectedAfterTheUserAgrees) {
