@@ -1,5 +1,6 @@
 #include "uParamCatalogue.h"
 
+#include "uBatchOutcome.h"
 #include "uNumbers.h"
 #include "uUtils.h"
 
@@ -11,6 +12,7 @@ namespace {
 constexpr int kFence = 8;
 constexpr int kVipNumber = 11;
 constexpr int kVipAlarms = 22;
+constexpr int kFactoryDefault = 20;
 constexpr int kVariable = -1;
 
 bool IsIndexed(int number) {
@@ -22,48 +24,117 @@ QString KeyFor(int number, int index) {
     return index > 0 ? key + QLatin1Char('.') + QString::number(index) : key;
 }
 
-TParamEntry Param(int number, int fields, const char* caption, bool writable = true,
-                  int index = 0) {
-    return TParamEntry{
-        KeyFor(number, index),       number, index, kCmdParam, true, writable, fields,
-        QString::fromLatin1(caption)};
+using TKind = TFieldRule::TKind;
+
+TFieldRule Integer(const char* caption, qint64 min, qint64 max) {
+    return TFieldRule{caption, TKind::Integer, 0, min, max};
 }
 
-TParamEntry Indexed(int number, int index, int fields, const char* caption) {
-    TParamEntry entry = Param(number, fields, "", true, index);
+TFieldRule Switch(const char* caption) {
+    return TFieldRule{caption, TKind::Switch};
+}
+
+TFieldRule Phone(const char* caption) {
+    return TFieldRule{caption, TKind::Phone, 20};
+}
+
+TFieldRule Text(const char* caption, int maxLength) {
+    return TFieldRule{caption, TKind::Text, maxLength};
+}
+
+TFieldRule Coord(const char* caption) {
+    return TFieldRule{caption, TKind::Coord, 15};
+}
+
+// What the device keeps: numbers in its ranges, numbers and names no longer than it stores.
+const TFieldRule kAlias = Text("Another name", 20);
+
+TParamEntry Param(int number, std::vector<TFieldRule> rules, const char* caption,
+                  bool writable = true, int index = 0) {
+    const int fields = int(rules.size());
+    return TParamEntry{
+        KeyFor(number, index),        number,          index, kCmdParam, true, writable, fields,
+        QString::fromLatin1(caption), std::move(rules)};
+}
+
+// A setting of one field, called as its rule is.
+TParamEntry Single(int number, const TFieldRule& rule) {
+    return Param(number, {rule}, rule.Caption);
+}
+
+// A count, then that many values of one rule.
+TParamEntry Counted(int number, const TFieldRule& count, const TFieldRule& value,
+                    const char* caption) {
+    TParamEntry entry = Param(number, {count, value}, caption);
+    entry.Fields = kVariable;
+    return entry;
+}
+
+TParamEntry Indexed(int number, int index, std::vector<TFieldRule> rules, const char* caption) {
+    TParamEntry entry = Param(number, std::move(rules), "", true, index);
     entry.Caption = QString::fromLatin1(caption).arg(index);
     return entry;
 }
 
 std::vector<TParamEntry> BuildEntries() {
     std::vector<TParamEntry> entries = {
-        {QStringLiteral("T01"), 1, 0, kCmdStatus, true, false, 5, QStringLiteral("Status report")},
-        Param(1, 1, "Firmware version", false),
-        Param(3, 1, "SMS Primary number"),
-        Param(17, 1, "Another name"),
-        Param(10, 1, "Low battery"),
-        Param(12, 1, "Time difference"),
-        Param(6, 1, "Track by calling"),
-        Param(25, 1, "Automatic answer of calls"),
-        Param(5, 5, "GPRS network parameters"),
-        Param(7, 1, "Uploading mode"),
-        Param(4, 3, "Uploading interval, times and channel"),
-        Param(21, kVariable, "Fixed upload time points"),
-        Param(14, 1, "Volume"),
-        Param(18, 1, "Keep alive"),
+        {QStringLiteral("T01"),
+         1,
+         0,
+         kCmdStatus,
+         true,
+         false,
+         5,
+         QStringLiteral("Status report"),
+         {Text("Status", 20), kAlias, Integer("GPS level", 0, 99), Integer("GSM level", 0, 99),
+          Integer("Battery level", 0, 100)}},
+        Param(1, {Text("Firmware version", 64)}, "Firmware version", false),
+        Single(3, Phone("SMS Primary number")),
+        Single(17, kAlias),
+        Single(10, Integer("Low battery", 0, 100)),
+        Single(12, Integer("Time difference", -720, 840)),
+        Single(6, Switch("Track by calling")),
+        Single(25, Switch("Automatic answer of calls")),
+        Param(5,
+              {Text("IP address", 40), Integer("Port", 0, 65535), Text("APN", 40),
+               Text("APN user name", 32), Text("APN password", 32)},
+              "GPRS network parameters"),
+        Single(7, Integer("Uploading mode", 1, 3)),
+        Param(4,
+              {Integer("Uploading interval", 1, 86400), Integer("Number of uploads", 0, 65535),
+               Integer("Upload channel", 0, 1)},
+              "Uploading interval, times and channel"),
+        Counted(21, Integer("Number of time points", 0, 48), Integer("Time point", 1, 1439),
+                "Fixed upload time points"),
+        Single(14, Integer("Volume", 0, 6)),
+        Single(18, Integer("Keep alive", 0, 7200)),
     };
     for (int k = 1; k <= TParamCatalogue::kVipRows; ++k) {
-        entries.push_back(Indexed(kVipNumber, k, 2, "Authorized number %1"));
-        entries.push_back(Indexed(kVipAlarms, k, 5, "Alarms of authorized number %1"));
+        const TFieldRule row = Integer("Authorized number row", 1, TParamCatalogue::kVipRows);
+        entries.push_back(
+            Indexed(kVipNumber, k, {row, Phone("Authorized number %1")}, "Authorized number %1"));
+        entries.push_back(Indexed(kVipAlarms, k,
+                                  {row, Switch("Geofence alarm of authorized number %1"),
+                                   Switch("Self geofence alarm of authorized number %1"),
+                                   Switch("SOS alarm of authorized number %1"),
+                                   Switch("Battery alarm of authorized number %1")},
+                                  "Alarms of authorized number %1"));
     }
-    entries.push_back(Param(31, 1, "G-sensor parameter"));
-    entries.push_back(Param(34, 1, "History data uploading automatically"));
+    entries.push_back(Single(31, Integer("G-sensor parameter", 0, 65535)));
+    entries.push_back(Single(34, Switch("History data uploading automatically")));
     for (int n = 1; n <= TParamCatalogue::kFences; ++n) {
-        entries.push_back(Indexed(kFence, n, 6, "Geo-fence %1"));
+        entries.push_back(Indexed(kFence, n,
+                                  {Integer("Geo-fence number", 1, TParamCatalogue::kFences),
+                                   Coord("Left top longitude of geo-fence %1"),
+                                   Coord("Left top latitude of geo-fence %1"),
+                                   Coord("Right bottom longitude of geo-fence %1"),
+                                   Coord("Right bottom latitude of geo-fence %1"),
+                                   Text("Name of geo-fence %1", 20)},
+                                  "Geo-fence %1"));
     }
-    TParamEntry radius = Param(9, 1, "Self geo-fence radius");
-    radius.Readable = false;
-    entries.push_back(radius);
+    TParamEntry radiusEntry = Single(9, Integer("Self geo-fence radius", 0, 65535));
+    radiusEntry.Readable = false;
+    entries.push_back(radiusEntry);
     return entries;
 }
 
@@ -104,8 +175,49 @@ QStringList BuildRestoreOrder() {
     return keys;
 }
 
-bool CommandCanCarry(QChar c) {
-    return c.unicode() >= 0x20 && c.unicode() <= 0xFF && c.unicode() != 0x7F;
+const char* const kFieldsText = "%1 takes %2 field(s), not %3";
+const char* const kCountFirstText = "%1 must begin with the number of values";
+const char* const kCountText = "%1 counts %2 time point(s) but lists %3";
+const char* const kIndexText = "%1 must begin with %2";
+const char* const kTooLongText = "%1 is too long for one command";
+const char* const kNotAParamText = "%1 is no parameter a snapshot can hold";
+const char* const kReadOnlyText = "%1 cannot be written";
+const char* const kNotACommandText = "%1 is no command the program sends";
+
+TRuleFault Whole(const QString& key, const char* text, QStringList args = {}) {
+    return TRuleFault{key, nullptr, 0, text, std::move(args)};
+}
+
+// The fields' own rules, after the layout has been found right.
+std::optional<TRuleFault> CheckFields(const TParamEntry& entry, const QStringList& fields) {
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (auto fault = entry.Rule(int(i))->Check(fields[i], entry.Index)) {
+            fault->Key = entry.Key;
+            return fault;
+        }
+    }
+    return std::nullopt;
+}
+
+// The number of fields, the count of a counted value and the index of an indexed one.
+std::optional<TRuleFault> CheckLayout(const TParamEntry& entry, const QStringList& fields) {
+    const QString count = QString::number(fields.size());
+    if (entry.Fields == kVariable) {
+        const auto listed = TextToInt(fields.first());
+        if (!listed || *listed < 0) {
+            return Whole(entry.Key, kCountFirstText);
+        }
+        if (*listed != fields.size() - 1) {
+            return Whole(entry.Key, kCountText,
+                         {QString::number(*listed), QString::number(fields.size() - 1)});
+        }
+    } else if (fields.size() != entry.Fields) {
+        return Whole(entry.Key, kFieldsText, {QString::number(entry.Fields), count});
+    }
+    if (entry.Index > 0 && TextToInt(fields.first()) != entry.Index) {
+        return Whole(entry.Key, kIndexText, {QString::number(entry.Index)});
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -189,29 +301,108 @@ std::optional<QString> TParamCatalogue::KeyOfCommand(const TCmdItem& cmd) {
     return entry ? std::optional(entry->Key) : std::nullopt;
 }
 
-std::optional<QString> TParamCatalogue::CheckValue(const TParamEntry& entry, const QString& value) {
-    if (!std::all_of(value.cbegin(), value.cend(), CommandCanCarry)) {
-        return QStringLiteral("%1 holds a character no command can carry").arg(entry.Key);
+const TFieldRule* TParamEntry::Rule(int field) const {
+    if (field < 0 || Rules.empty()) {
+        return nullptr;
     }
+    if (Fields == kVariable) {
+        return &Rules[std::min<std::size_t>(field, 1)];
+    }
+    return field < int(Rules.size()) ? &Rules[field] : nullptr;
+}
+
+std::optional<TRuleFault> TParamCatalogue::CheckValue(const TParamEntry& entry,
+                                                      const QString& value) {
     const QStringList fields = SplitArgs(value);
-    if (entry.Fields == kVariable) {
-        const auto count = TextToInt(fields.first());
-        if (!count || *count < 0) {
-            return QStringLiteral("%1 must begin with the number of values").arg(entry.Key);
-        }
-    } else if (fields.size() != entry.Fields) {
-        return QStringLiteral("%1 takes %2 field(s), not %3")
-            .arg(entry.Key)
-            .arg(entry.Fields)
-            .arg(fields.size());
+    if (auto fault = CheckLayout(entry, fields)) {
+        return fault;
     }
-    if (entry.Index > 0 && TextToInt(fields.first()) != entry.Index) {
-        return QStringLiteral("%1 must begin with %2").arg(entry.Key).arg(entry.Index);
+    if (auto fault = CheckFields(entry, fields)) {
+        return fault;
     }
-    const auto frame = EncodeFrame(QString::asprintf("(P%.2d,1,", entry.ParamNo).toLatin1() +
-                                   value.toLatin1() + ')');
-    if (!frame) {
-        return QStringLiteral("%1 is too long for one command").arg(entry.Key);
+    if (!EncodeFrame(CommandText(entry.WriteCommand(value)))) {
+        return Whole(entry.Key, kTooLongText);
     }
     return std::nullopt;
+}
+
+std::optional<QString> TParamCatalogue::CheckSetting(const QString& key, const QString& value,
+                                                     const QString& location,
+                                                     const TTranslate& translate) {
+    const TParamEntry* entry = Find(key);
+    std::optional<TRuleFault> fault;
+    if (!entry) {
+        fault = Whole(key, kNotAParamText);
+    } else if (!entry->Writable) {
+        fault = Whole(key, kReadOnlyText);
+    } else {
+        fault = CheckValue(*entry, value);
+    }
+    if (!fault) {
+        return std::nullopt;
+    }
+    return location.isEmpty() ? fault->Message(translate)
+                              : location + QStringLiteral(": ") + fault->Message(translate);
+}
+
+std::optional<TRuleFault> TParamCatalogue::CheckCommand(const TCmdItem& cmd) {
+    if (cmd.ParamNo == kFactoryDefault && cmd.Kind == kCmdParam) {
+        return std::nullopt; // always framed as "(P20)"
+    }
+    const auto key = KeyOfCommand(cmd);
+    const TParamEntry* entry = key ? Find(*key) : nullptr;
+    const auto notACommand = [&cmd] {
+        return Whole(EscapeControls(QString::fromLatin1(CommandText(cmd))), kNotACommandText);
+    };
+    if (!entry) {
+        return notACommand();
+    }
+    if (cmd.RW == kCmdRead) {
+        return entry->Readable && cmd.Args == entry->ReadCommand().Args && cmd.Kind == entry->Kind
+                   ? std::nullopt
+                   : std::optional(notACommand());
+    }
+    if (!entry->Writable || cmd.RW != kCmdWrite || cmd.Kind != kCmdParam ||
+        !cmd.Args.startsWith(QLatin1Char(','))) {
+        return notACommand();
+    }
+    return CheckValue(*entry, CommandValue(cmd));
+}
+
+std::optional<TRuleFault> TParamCatalogue::CheckReply(const QByteArray& reply) {
+    const auto key = KeyOfReply(reply);
+    if (!key) {
+        return std::nullopt;
+    }
+    const TParamEntry& entry = *Find(*key);
+    const QString value = ReplyValue(reply);
+    if (entry.Writable) {
+        return CheckValue(entry, value);
+    }
+    const QStringList fields = SplitArgs(value);
+    if (auto fault = CheckLayout(entry, fields)) {
+        return fault;
+    }
+    return CheckFields(entry, fields);
+}
+
+const TFieldRule* TParamCatalogue::FieldRule(QStringView key, int field) {
+    const TParamEntry* entry = Find(key);
+    return entry ? entry->Rule(field) : nullptr;
+}
+
+QStringList TParamCatalogue::Texts() {
+    QStringList texts = TFieldRule::Texts();
+    for (const char* text : {kFieldsText, kCountFirstText, kCountText, kIndexText, kTooLongText,
+                             kNotAParamText, kReadOnlyText, kNotACommandText}) {
+        texts.append(QString::fromLatin1(text));
+    }
+    QStringList captions;
+    for (const TParamEntry& entry : Entries()) {
+        for (const TFieldRule& rule : entry.Rules) {
+            captions.append(QString::fromLatin1(rule.Caption));
+        }
+    }
+    captions.removeDuplicates();
+    return texts + captions;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "uCmdItem.h"
+#include "uFieldRule.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,6 +23,11 @@ struct TParamEntry {
     bool Writable = false;
     int Fields = 0;  // reply fields from f2 on; -1: a count and that many values
     QString Caption; // the setting in the technician's words
+    // One rule per field from f2 on; with a count (Fields -1), the count's then the values'.
+    std::vector<TFieldRule> Rules;
+
+    // The rule of field f2 + field of the value; nullptr past the last field.
+    const TFieldRule* Rule(int field) const;
 
     // The command that reads it (Args "," and the index for indexed parameters).
     TCmdItem ReadCommand() const;
@@ -55,7 +61,25 @@ public:
     // The key a queued command reads or writes; nullopt outside the catalogue.
     static std::optional<QString> KeyOfCommand(const TCmdItem& cmd);
 
-    // Why value cannot be written as entry's value (wrong field count, an index that is
-    // not the key's, text no frame can carry); nullopt when it can.
-    static std::optional<QString> CheckValue(const TParamEntry& entry, const QString& value);
+    // Why value cannot be entry's value: a field its rule refuses, the wrong number of fields
+    // (for P21: a count that is not the number of time points), an index that is not the
+    // key's, a command too long for a frame; nullopt when the value can be written.
+    static std::optional<TRuleFault> CheckValue(const TParamEntry& entry, const QString& value);
+    // The one check of a value from outside (a snapshot line, a cell of a values file): the key
+    // must be a catalogue parameter that can be written, and the value its. The message starts
+    // with the location when one is given: "values.csv: line 3: P17: Another name cannot
+    // hold "!"".
+    static std::optional<QString> CheckSetting(const QString& key, const QString& value,
+                                               const QString& location = QString(),
+                                               const TTranslate& translate = {});
+    // A command the program is about to frame: a catalogue read as the catalogue builds it,
+    // a write whose value passes CheckValue, the status query, or the factory default.
+    static std::optional<TRuleFault> CheckCommand(const TCmdItem& cmd);
+    // A device's reply "(...)" to a catalogue parameter whose value no field can hold; nullopt
+    // for replies the program can use, and for parameters outside the catalogue.
+    static std::optional<TRuleFault> CheckReply(const QByteArray& reply);
+    // The rule of one field of a key's value (0 is f2); nullptr for no such field.
+    static const TFieldRule* FieldRule(QStringView key, int field);
+    // Every text the rules' messages may look up, for the language file.
+    static QStringList Texts();
 };

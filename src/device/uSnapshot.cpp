@@ -132,7 +132,7 @@ std::optional<QString> TSnapshot::ParseLines(const QString& text) {
                     return LineError(number, QStringLiteral("%1 cannot be written").arg(key));
                 }
                 if (const auto fault = TParamCatalogue::CheckValue(*entry, value)) {
-                    return LineError(number, *fault);
+                    return LineError(number, fault->Message());
                 }
                 if (const int first = paramLines.value(entry->Key); first > 0) {
                     return LineError(

@@ -142,6 +142,20 @@ QString DegreesToCoord(int degreeDigits, double degrees) {
     return out;
 }
 
+QString EscapeControls(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0)) {
+            shown += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 QString ColorToHtml(std::int32_t color) {
     const QString hex = QStringLiteral("%1")
                             .arg(static_cast<quint32>(color) & 0xFFFFFFu, 6, 16, QLatin1Char('0'))

@@ -46,5 +46,9 @@ double CoordToDegrees(const QString& text);
 // 3 for a longitude) does not change the form.
 QString DegreesToCoord(int degreeDigits, double degrees);
 
+// Control characters (below 0x20, 0x7F to 0x9F) as "\xNN", everything else as it is: what a
+// device or a file sent, shown in a transcript or a message without acting on either.
+QString EscapeControls(const QString& text);
+
 // A colour value whose low byte is red, as "#RRGGBB".
 QString ColorToHtml(std::int32_t color);

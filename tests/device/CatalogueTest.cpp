@@ -4,6 +4,7 @@
 #include "uSnapshot.h"
 #include "uUtils.h"
 
+#include <QHash>
 #include <gtest/gtest.h>
 
 namespace {
@@ -152,20 +153,173 @@ TEST(Catalogue, EveryParameterRoundTripsThroughASnapshot) {
     }
 }
 
-TEST(Catalogue, ValuesThatCannotBeWritten) {
-    const auto fault = [](const char* key, const QString& value) {
-        return TParamCatalogue::CheckValue(*TParamCatalogue::Find(QString::fromLatin1(key)), value);
+namespace {
+
+// A value each parameter can hold.
+QString GoodValue(const TParamEntry& entry) {
+    static const QHash<QString, QString> values = {
+        {"T01", "0,VAN 42,4,24,85"},
+        {"P01", "V2.3.1"},
+        {"P03", "+8613800138000"},
+        {"P04", "60,10,1"},
+        {"P05", "10.0.0.1,9000,CMNET,user,secret"},
+        {"P07", "2"},
+        {"P12", "-60"},
+        {"P17", QString::fromUtf8("Zürich 42")}, // Latin-1 travels
+        {"P21", "2,480,1020"},
+        {"P31", "630"},
     };
-    EXPECT_EQ(fault("P05", "10.0.0.1,9000,CMNET,,"), std::nullopt);
-    EXPECT_EQ(fault("P03", ""), std::nullopt);
-    EXPECT_EQ(fault("P21", "0"), std::nullopt);
-    EXPECT_EQ(fault("P17", QString::fromUtf8("Zürich")), std::nullopt); // Latin-1 travels
-    EXPECT_TRUE(fault("P05", "10.0.0.1,9000"));
-    EXPECT_TRUE(fault("P04", "60,10,1,7"));
-    EXPECT_TRUE(fault("P11.3", "4,13900000003"));
-    EXPECT_TRUE(fault("P08.2", "x,0,0,0,0,"));
-    EXPECT_TRUE(fault("P21", "two,480"));
-    EXPECT_TRUE(fault("P17", QString::fromUtf8("東京")));
-    EXPECT_TRUE(fault("P17", "A\tB"));
-    EXPECT_TRUE(fault("P17", QString(260, QLatin1Char('A'))));
+    if (entry.ParamNo == 8) {
+        return QStringLiteral("%1,11354.0000,2230.0000,-11406.0000,2224.0000,HOME")
+            .arg(entry.Index);
+    }
+    if (entry.ParamNo == 11) {
+        return QStringLiteral("%1,13900000003").arg(entry.Index);
+    }
+    if (entry.ParamNo == 22) {
+        return QStringLiteral("%1,1,0,1,0").arg(entry.Index);
+    }
+    return values.value(entry.Key, QStringLiteral("1"));
+}
+
+QByteArray ReplyOf(const TParamEntry& entry, const QString& value) {
+    const QByteArray head = entry.Key.section('.', 0, 0).toLatin1();
+    return "(0123456789," + head + ',' + value.toLatin1() + ')';
+}
+
+} // namespace
+
+// Every field of every parameter, as a value to write and as a device's reply: whatever would
+// end or split a command or its frame is refused, naming the key and the field.
+TEST(ValueGate, EveryFieldOfEveryParameterRefusesWhatWouldSplitACommand) {
+    const QString hostile[] = {"x!!(P20)!", "A)B", "(P20)", QString(QChar(0)),
+                               QString(QChar(0x85))};
+    for (const TParamEntry& entry : TParamCatalogue::Entries()) {
+        SCOPED_TRACE(entry.Key.toStdString());
+        const QString good = GoodValue(entry);
+        EXPECT_EQ(TParamCatalogue::CheckReply(ReplyOf(entry, good)), std::nullopt);
+        if (entry.Writable) {
+            EXPECT_EQ(TParamCatalogue::CheckCommand(entry.WriteCommand(good)), std::nullopt);
+        }
+        if (entry.Readable) {
+            EXPECT_EQ(TParamCatalogue::CheckCommand(entry.ReadCommand()), std::nullopt);
+        }
+        const QStringList fields = good.split(',');
+        for (int field = entry.Index > 0 ? 1 : 0; field < fields.size(); ++field) {
+            for (const QString& probe : hostile) {
+                QStringList changed = fields;
+                changed[field] = probe;
+                const QString value = changed.join(',');
+                const auto reply = TParamCatalogue::CheckReply(ReplyOf(entry, value));
+                ASSERT_TRUE(reply) << field << ": " << value.toStdString();
+                EXPECT_EQ(reply->Key, entry.Key);
+                if (entry.Writable) {
+                    const auto write = TParamCatalogue::CheckCommand(entry.WriteCommand(value));
+                    ASSERT_TRUE(write) << value.toStdString();
+                    EXPECT_TRUE(write->Message().startsWith(entry.Key)) << value.toStdString();
+                }
+            }
+        }
+    }
+}
+
+TEST(ValueGate, EachRuleSaysWhichFieldAndWhy) {
+    struct TCase {
+        const char* key;
+        QString value;
+        const char* message; // nullptr: the value passes
+    };
+    const TCase cases[] = {
+        {"P17", "VAN!!(P20)!", "P17: Another name cannot hold \"!\""},
+        {"P17", "A)B", "P17: Another name cannot hold \")\""},
+        {"P17", QString(238, 'B'), "P17: Another name holds 238 characters; at most 20 fit"},
+        {"P17", "", nullptr},
+        {"P03", "+1!", "P03: SMS Primary number cannot hold \"!\""},
+        {"P03", QString(26, '1'), "P03: SMS Primary number holds 26 characters; at most 20 fit"},
+        {"P03", "13+9", "P03: SMS Primary number takes \"+\" only in front"},
+        {"P03", "+", nullptr},
+        {"P10", QString(20, '9'), "P10: Low battery must be a whole number from 0 to 100"},
+        {"P12", "-721", "P12: Time difference must be a whole number from -720 to 840"},
+        {"P12", "6-0", "P12: Time difference must be a whole number from -720 to 840"},
+        {"P12", " 60", "P12: Time difference cannot hold \" \""},
+        {"P06", "-0", "P06: Track by calling cannot hold \"-\""},
+        {"P06", "11", "P06: Track by calling must be 0 (off) or 1 (on)"},
+        {"P34", "2", "P34: History data uploading automatically cannot hold \"2\""},
+        {"P05", "1.2.3.4,8888,x!!(P03,1,+999)!", "P05: APN cannot hold \"!\""},
+        {"P05", "1.2.3.4,,CMNET,,", "P05: Port must be a whole number from 0 to 65535"},
+        {"P05", QStringLiteral("1.2.3.4,80,CMNET,,p\x1bw"),
+         "P05: APN password cannot hold \"\\x1b\""},
+        {"P05", "10.0.0.1,9000", "P05 takes 5 field(s), not 2"},
+        {"P21", "2,60", "P21 counts 2 time point(s) but lists 1"},
+        {"P21", "2,x,y,z", "P21 counts 2 time point(s) but lists 3"},
+        {"P21", "1,60)(P20,1)(P03,1,+999", "P21 counts 1 time point(s) but lists 4"},
+        {"P21", "1,0", "P21: Time point must be a whole number from 1 to 1439"},
+        {"P21", "x", "P21 must begin with the number of values"},
+        {"P21", "0", nullptr},
+        {"P11.3", "4,139", "P11.3 must begin with 3"},
+        {"P11.3", "3,139x", "P11.3: Authorized number 3 cannot hold \"x\""},
+        {"P22.2", "2,1,1,1,",
+         "P22.2: Battery alarm of authorized number 2 must be 0 (off) or 1 (on)"},
+        {"P08.5", "5,1.2.3,0,0,0,",
+         "P08.5: Left top longitude of geo-fence 5 must be degrees and minutes, such as "
+         "11354.0000"},
+        {"P08.5", "5,0,0,0,0,H!!(P20)!", "P08.5: Name of geo-fence 5 cannot hold \"!\""},
+        {"P08.5", "5,0,0,0,0,", nullptr},
+        {"P14", "7", "P14: Volume must be a whole number from 0 to 6"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.key + (": " + c.value).toStdString());
+        const auto fault = TParamCatalogue::CheckValue(
+            *TParamCatalogue::Find(QString::fromLatin1(c.key)), c.value);
+        EXPECT_EQ(fault ? fault->Message().toStdString() : std::string(),
+                  c.message ? c.message : "");
+    }
+
+    // Commands, replies and cells of a values file ask the same rules.
+    EXPECT_EQ(TParamCatalogue::CheckCommand({16, 0, "", 0})->Message(),
+              "(P16,0) is no command the program sends");
+    EXPECT_EQ(TParamCatalogue::CheckCommand({17, 0, ",x", 0})->Message(),
+              "(P17,0,x) is no command the program sends");
+    EXPECT_EQ(TParamCatalogue::CheckCommand({20, 1, "", 0}), std::nullopt);
+    EXPECT_EQ(TParamCatalogue::CheckCommand({1, 0, "", 1}), std::nullopt);
+    EXPECT_EQ(TParamCatalogue::CheckReply("(0123456789,P05,1.2.3.4)")->Message(),
+              "P05 takes 5 field(s), not 1");
+    EXPECT_EQ(TParamCatalogue::CheckReply("(0123456789,T01,0,VAN,4,24,850)")->Message(),
+              "T01: Battery level must be a whole number from 0 to 100");
+    EXPECT_EQ(TParamCatalogue::CheckReply("(0123456789,P16,99999)"), std::nullopt);
+    EXPECT_EQ(TParamCatalogue::CheckSetting("p17", "x!!(P20)!", "values.csv: line 3"),
+              "values.csv: line 3: P17: Another name cannot hold \"!\"");
+    EXPECT_EQ(TParamCatalogue::CheckSetting("P20", "", "values.csv: line 4"),
+              "values.csv: line 4: P20 is no parameter a snapshot can hold");
+    EXPECT_EQ(TParamCatalogue::CheckSetting("P01", "V2"), "P01 cannot be written");
+    EXPECT_EQ(TParamCatalogue::CheckSetting("P09", "300"), std::nullopt);
+}
+
+// While typing, a field refuses only what more typing cannot mend; names from outside files
+// keep what the rule lets through.
+TEST(ValueGate, TypingAndKeeping) {
+    struct TCase {
+        const char* key;
+        int field;
+        const char* typed;
+        bool refused;
+    };
+    const TCase cases[] = {
+        {"P12", 0, "-", false},    {"P12", 0, "-7", false},     {"P12", 0, "-7200", true},
+        {"P12", 0, "8-", true},    {"P05", 1, "-", true},       {"P05", 1, "70000", true},
+        {"P05", 1, "6553", false}, {"P03", 0, "+", false},      {"P03", 0, "1+", true},
+        {"P05", 2, "CM!", true},   {"P06", 0, "10", true},      {"P08.1", 1, "-1.2.", true},
+        {"P04", 0, "0", false},    {"P17", 0, "VAN 42", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " " + c.typed);
+        EXPECT_EQ(TParamCatalogue::FieldRule(QString::fromLatin1(c.key), c.field)
+                      ->CheckTyping(c.typed)
+                      .has_value(),
+                  c.refused);
+    }
+    const TFieldRule* name = TParamCatalogue::FieldRule(u"P08.1", 5);
+    EXPECT_EQ(name->Keep(QString::fromUtf8("Zü!r(i)ch,\u0085 depot number seven")),
+              QString::fromUtf8("Zürich depot number "));
+    EXPECT_EQ(name->CaptionFor(7), "Name of geo-fence 7");
 }

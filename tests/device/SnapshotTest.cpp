@@ -103,7 +103,11 @@ TEST(Snapshot, MalformedTextIsRefusedNamingTheLine) {
         {head + "P17=A\x01"
                 "B\r\n",
          "line 4: holds a control character"},
-        {head + "P17=" + QByteArray(300, 'A') + "\r\n", "line 4: P17 is too long for one command"},
+        {head + "P17=" + QByteArray(300, 'A') + "\r\n",
+         "line 4: P17: Another name holds 300 characters; at most 20 fit"},
+        {head + "P17=x!!(P20)!\r\n", "line 4: P17: Another name cannot hold \"!\""},
+        {head + "P21=1,60)(P20,1)(P03,1,+999\r\n",
+         "line 4: P21 counts 1 time point(s) but lists 4"},
         {head + "P17=\xFF\xFE\r\n", "line 4: not UTF-8 text"},
         {"[Device]\r\nID=1\r\n", "no [Params] section"},
         {"", "no [Params] section"},
