@@ -78,6 +78,10 @@ QString UserFolder(const QString& name) {
     return base + QLatin1Char('/') + name;
 }
 
+QString UserDataFile(const QString& name) {
+    return UserFolder(name);
+}
+
 QString LocaleDir() {
     return UserFolder(QStringLiteral("locale"));
 }
@@ -109,6 +113,8 @@ QString FilesDescription() {
     line("geo-fence files", UserFolder(QStringLiteral("fences")));
     line("transcripts", LogDir());
     line("map tile cache", UserFolder(QStringLiteral("webengine")));
+    line("job records", UserDataFile(QStringLiteral("records.sqlite")));
+    line("records kept aside", UserDataFile(QStringLiteral("records-spool.jsonl")));
     text += QStringLiteral("A program whose folder is writable keeps its files beside it; one "
                            "installed in a folder the user cannot write keeps them in the "
                            "user's configuration and data folders.\n");

@@ -32,6 +32,8 @@ QString SettingsFilePath();
 // ...): beside the executable, or under the user's data folder. Created by whoever first
 // writes into it.
 QString UserFolder(const QString& name);
+// A file of the program's own in the same place as those folders ("records.sqlite").
+QString UserDataFile(const QString& name);
 // The folder of the language files the user (and the program) writes.
 QString LocaleDir();
 // The folder of the session transcripts.
