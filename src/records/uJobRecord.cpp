@@ -20,7 +20,6 @@
 
 namespace {
 
-
 QString UserName() {
 #ifdef Q_OS_UNIX
     if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name) {
@@ -96,8 +95,8 @@ QJsonObject TJobRecord::ToJson() const {
     }
     // The states are JSON already: kept as a value, so the whole line stays one document.
     const QJsonDocument states = QJsonDocument::fromJson(States.toUtf8());
-    object.insert(QStringLiteral("states"), states.isObject() ? QJsonValue(states.object())
-                                                              : QJsonValue(States));
+    object.insert(QStringLiteral("states"),
+                  states.isObject() ? QJsonValue(states.object()) : QJsonValue(States));
     object.insert(QStringLiteral("duration_ms"), DurationMs);
     return object;
 }
@@ -107,8 +106,8 @@ std::optional<TJobRecord> TJobRecord::FromJson(const QJsonObject& object) {
     for (const TRecordField& field : RecordTextFields()) {
         const QJsonValue value = object.value(QLatin1String(field.Json));
         if (value.isObject()) {
-            record.*field.Member = QString::fromUtf8(
-                QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+            record.*field.Member =
+                QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
         } else if (value.isString()) {
             record.*field.Member = value.toString();
         } else {

@@ -11,23 +11,23 @@
 // Every record has an id of its own, so a record stored twice (a spool replayed after a crash)
 // is still one record.
 struct TJobRecord {
-    QString Uid;          // a UUID
-    QString Time;         // UTC, ISO 8601 with milliseconds: "2024-05-01T09:30:12.345Z"
-    QString Station;      // the PC's host name
-    QString User;         // who was logged in
-    QString Program;      // "tervo-cli", "tervo-assistant"
-    QString Version;      // the program's version
-    QString Port;         // the serial port as the user named it
-    QString DeviceId;     // the device's identity; empty when it never answered
-    QString Firmware;     // as the device reported it, when it did
-    QString Alias;        // likewise
-    QString Operation;    // backup, restore, verify, station, compare, write-all, factory-default
-    QString Template;     // the snapshot file the job wrote or compared, when there was one
+    QString Uid;            // a UUID
+    QString Time;           // UTC, ISO 8601 with milliseconds: "2024-05-01T09:30:12.345Z"
+    QString Station;        // the PC's host name
+    QString User;           // who was logged in
+    QString Program;        // "tervo-cli", "tervo-assistant"
+    QString Version;        // the program's version
+    QString Port;           // the serial port as the user named it
+    QString DeviceId;       // the device's identity; empty when it never answered
+    QString Firmware;       // as the device reported it, when it did
+    QString Alias;          // likewise
+    QString Operation;      // backup, restore, verify, station, compare, write-all, factory-default
+    QString Template;       // the snapshot file the job wrote or compared, when there was one
     QString TemplateSha256; // of that file's bytes, lower-case hex
-    QString ValuesRow;    // the per-device values used, when the job had any
-    QString Result;       // confirmed, differs, no-answer, line-error, ...
-    QString Detail;       // why it did not end confirmed, in words
-    QString States;       // the per-key states as JSON text, as the job report has them
+    QString ValuesRow;      // the per-device values used, when the job had any
+    QString Result;         // confirmed, differs, no-answer, line-error, ...
+    QString Detail;         // why it did not end confirmed, in words
+    QString States;         // the per-key states as JSON text, as the job report has them
     qint64 DurationMs = 0;
 
     // A new record of a job that started at started: its id, time, station, user, program

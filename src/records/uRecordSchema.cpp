@@ -74,8 +74,8 @@ std::optional<QString> TRecordSchema::Prepare(QSqlDatabase& db, int target) {
     }
     // One program builds or upgrades at a time; the others wait and then find it done.
     const bool postgres = IsPostgres(db);
-    if (const auto error = Run(db, postgres ? QStringLiteral("BEGIN")
-                                            : QStringLiteral("BEGIN IMMEDIATE"))) {
+    if (const auto error =
+            Run(db, postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
         return error;
     }
     const auto fail = [&db](const QString& error) {
@@ -83,12 +83,14 @@ std::optional<QString> TRecordSchema::Prepare(QSqlDatabase& db, int target) {
         return error;
     };
     if (postgres) {
-        if (const auto error = Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(2024052201)"))) {
+        if (const auto error =
+                Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(2024052201)"))) {
             return fail(*error);
         }
     }
-    if (const auto error = Run(
-            db, QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))) {
+    if (const auto error =
+            Run(db, QStringLiteral(
+                        "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))) {
         return fail(*error);
     }
     QSqlQuery current(db);

@@ -69,15 +69,15 @@ std::optional<QString> TRecordSpool::Append(const TJobRecord& record) {
     if (!lock.tryLock(kLockWaitMs)) {
         return QStringLiteral("cannot lock %1").arg(QDir::toNativeSeparators(LockPath(FPath)));
     }
-    return AppendLines(FPath,
-                       QJsonDocument(record.ToJson()).toJson(QJsonDocument::Compact) + '\n');
+    return AppendLines(FPath, QJsonDocument(record.ToJson()).toJson(QJsonDocument::Compact) + '\n');
 }
 
 TRecordSpool::TReplay TRecordSpool::Replay(TRecordStore& store) {
     TReplay replay;
     QLockFile lock(LockPath(FPath));
     if (!lock.tryLock(kLockWaitMs)) {
-        replay.Error = QStringLiteral("cannot lock %1").arg(QDir::toNativeSeparators(LockPath(FPath)));
+        replay.Error =
+            QStringLiteral("cannot lock %1").arg(QDir::toNativeSeparators(LockPath(FPath)));
         return replay;
     }
     QFile file(FPath);

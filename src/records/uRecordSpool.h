@@ -24,8 +24,8 @@ public:
     [[nodiscard]] std::optional<QString> Append(const TJobRecord& record);
 
     struct TReplay {
-        int Stored = 0;     // records handed to the database
-        int Unreadable = 0; // lines that were no record, moved to the file ".bad" beside
+        int Stored = 0;               // records handed to the database
+        int Unreadable = 0;           // lines that were no record, moved to the file ".bad" beside
         std::optional<QString> Error; // the database's, when it took none; the spool stays
     };
     // Hands every spooled record to the store in one transaction, in order, and empties the

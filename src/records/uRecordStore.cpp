@@ -69,8 +69,8 @@ std::optional<QString> TRecordStore::Open() {
         if (sqlite) {
             const QString folder = QFileInfo(FLocation.Path).absolutePath();
             if (!QDir().mkpath(folder)) {
-                error = QStringLiteral("cannot create folder %1")
-                            .arg(QDir::toNativeSeparators(folder));
+                error =
+                    QStringLiteral("cannot create folder %1").arg(QDir::toNativeSeparators(folder));
             }
             db.setDatabaseName(FLocation.Path);
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
@@ -85,11 +85,14 @@ std::optional<QString> TRecordStore::Open() {
         if (!error && !db.open()) {
             error = ErrorText(db.lastError());
         }
-        if (!error && sqlite) {
-            // Readers never wait for a writer, and writers of several programs take turns.
-            QSqlQuery wal(db);
-            if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-                error = ErrorText(wal.lastError());
+        if (!error) {
+            // SQLite: readers never wait for a writer, and writers of several programs take
+            // turns. PostgreSQL: the server's notices ("already exists, skipping") stay
+            // out of the user's terminal.
+            QSqlQuery setting(db);
+            if (!setting.exec(sqlite ? QStringLiteral("PRAGMA journal_mode=WAL")
+                                     : QStringLiteral("SET client_min_messages TO WARNING"))) {
+                error = ErrorText(setting.lastError());
             }
         }
         if (!error) {
@@ -119,7 +122,9 @@ std::optional<QString> TRecordStore::Insert(const TJobRecord& record) {
     }
     int index = 0;
     for (const TRecordField& field : RecordTextFields()) {
-        FInsert->bindValue(index++, record.*field.Member);
+        // A null text would be bound as NULL; the columns hold empty texts instead.
+        const QString& value = record.*field.Member;
+        FInsert->bindValue(index++, value.isNull() ? QStringLiteral("") : value);
     }
     FInsert->bindValue(index, record.DurationMs);
     if (!FInsert->exec()) {
@@ -170,7 +175,8 @@ std::optional<QString> TRecordStore::Find(const TRecordFilter& filter,
           std::tuple{"operation", "=", filter.Operation},
           std::tuple{"result", "=", filter.Result}}) {
         if (!value.isEmpty()) {
-            conditions.append(QStringLiteral("%1 %2 ?").arg(QLatin1String(column), QLatin1String(op)));
+            conditions.append(
+                QStringLiteral("%1 %2 ?").arg(QLatin1String(column), QLatin1String(op)));
             values.append(value);
         }
     }

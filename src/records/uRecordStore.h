@@ -11,11 +11,11 @@
 
 // Which records to list. Times are in the record time form; both ends are included.
 struct TRecordFilter {
-    QString DeviceId;
-    QString Since;
-    QString Until;
-    QString Operation;
-    QString Result;
+    QString DeviceId{};
+    QString Since{};
+    QString Until{};
+    QString Operation{};
+    QString Result{};
     int Limit = 0; // 0: every record that matches
 };
 

@@ -40,8 +40,8 @@ std::optional<TRecordsLocation> TRecordsLocation::Parse(const QString& text, QSt
             error = QStringLiteral("the records database is not named");
             return std::nullopt;
         }
-        location.Path = QDir::cleanPath(QDir(base.isEmpty() ? QDir::currentPath() : base)
-                                            .absoluteFilePath(text));
+        location.Path = QDir::cleanPath(
+            QDir(base.isEmpty() ? QDir::currentPath() : base).absoluteFilePath(text));
         return location;
     }
     const QString name = schemeMatch.captured(1).toLower();
@@ -73,8 +73,8 @@ std::optional<TRecordsLocation> TRecordsLocation::Parse(const QString& text, QSt
         location.Host = query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
     }
     if (location.Database.isEmpty()) {
-        error = QStringLiteral("%1 names no database (postgresql://user@host:port/dbname)")
-                    .arg(text);
+        error =
+            QStringLiteral("%1 names no database (postgresql://user@host:port/dbname)").arg(text);
         return std::nullopt;
     }
     return location;
@@ -114,7 +114,6 @@ QString TRecordsLocation::Display() const {
                              ? QString::fromLatin1(QUrl::toPercentEncoding(Host))
                              : Host;
     return QStringLiteral("postgresql://%1%2:%3/%4")
-        .arg(User.isEmpty() ? QString() : User + QLatin1Char('@'), host)
-        .arg(Port)
-        .arg(Database);
+        .arg(User.isEmpty() ? QString() : User + QLatin1Char('@'), host, QString::number(Port),
+             Database);
 }

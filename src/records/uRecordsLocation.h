@@ -9,13 +9,13 @@ struct TRecordsLocation {
     enum class TKind { SQLite, PostgreSQL };
 
     TKind Kind = TKind::SQLite;
-    QString Path; // SQLite: the file
+    QString Path{}; // SQLite: the file
     // PostgreSQL: a host name, or the folder of the server's Unix socket
-    QString Host;
+    QString Host{};
     int Port = 5432;
-    QString User;
-    QString Password;
-    QString Database;
+    QString User{};
+    QString Password{};
+    QString Database{};
 
     // A file path, or postgresql://[user[:password]@][host][:port]/dbname. The host may be a
     // socket folder, percent-encoded (postgresql://%2Fvar%2Frun%2Fpostgresql/records) or as
