@@ -72,25 +72,16 @@ std::optional<QString> TRecordSpool::Append(const TJobRecord& record) {
     return AppendLines(FPath, QJsonDocument(record.ToJson()).toJson(QJsonDocument::Compact) + '\n');
 }
 
-TRecordSpool::TReplay TRecordSpool::Replay(TRecordStore& store) {
-    TReplay replay;
-    QLockFile lock(LockPath(FPath));
-    if (!lock.tryLock(kLockWaitMs)) {
-        replay.Error =
-            QStringLiteral("cannot lock %1").arg(QDir::toNativeSeparators(LockPath(FPath)));
-        return replay;
-    }
+std::optional<QString> TRecordSpool::Read(std::vector<TJobRecord>& records,
+                                          QByteArray* unreadable) const {
     QFile file(FPath);
     if (!file.exists()) {
-        return replay;
+        return std::nullopt;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        replay.Error = QStringLiteral("cannot read %1: %2")
-                           .arg(QDir::toNativeSeparators(FPath), file.errorString());
-        return replay;
+        return QStringLiteral("cannot read %1: %2")
+            .arg(QDir::toNativeSeparators(FPath), file.errorString());
     }
-    std::vector<TJobRecord> records;
-    QByteArray unreadable;
     while (!file.atEnd()) {
         const QByteArray line = file.readLine();
         if (line.trimmed().isEmpty()) {
@@ -101,11 +92,27 @@ TRecordSpool::TReplay TRecordSpool::Replay(TRecordStore& store) {
                                                 : std::optional<TJobRecord>();
         if (record) {
             records.push_back(*record);
-        } else {
-            unreadable += line.endsWith('\n') ? line : line + '\n';
+        } else if (unreadable) {
+            *unreadable += line.endsWith('\n') ? line : line + '\n';
         }
     }
-    file.close();
+    return std::nullopt;
+}
+
+TRecordSpool::TReplay TRecordSpool::Replay(TRecordStore& store) {
+    TReplay replay;
+    QLockFile lock(LockPath(FPath));
+    if (!lock.tryLock(kLockWaitMs)) {
+        replay.Error =
+            QStringLiteral("cannot lock %1").arg(QDir::toNativeSeparators(LockPath(FPath)));
+        return replay;
+    }
+    std::vector<TJobRecord> records;
+    QByteArray unreadable;
+    if (const auto error = Read(records, &unreadable)) {
+        replay.Error = error;
+        return replay;
+    }
     if (!records.empty()) {
         if (const auto error = store.Add(records)) {
             replay.Error = error;
@@ -119,7 +126,7 @@ TRecordSpool::TReplay TRecordSpool::Replay(TRecordStore& store) {
             return replay;
         }
     }
-    if (!QFile::remove(FPath)) {
+    if (QFile::exists(FPath) && !QFile::remove(FPath)) {
         replay.Error = QStringLiteral("cannot remove %1").arg(QDir::toNativeSeparators(FPath));
     }
     replay.Stored = int(records.size());

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 class TRecordStore;
 
@@ -19,6 +20,11 @@ public:
 
     const QString& Path() const { return FPath; }
     bool IsEmpty() const;
+
+    // The spooled records in order; lines that are no record go to unreadable when given.
+    // The error text when the spool cannot be read.
+    std::optional<QString> Read(std::vector<TJobRecord>& records,
+                                QByteArray* unreadable = nullptr) const;
 
     // Appends the record, on disk when this returns; the error text when it cannot.
     [[nodiscard]] std::optional<QString> Append(const TJobRecord& record);

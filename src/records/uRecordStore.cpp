@@ -68,7 +68,7 @@ std::optional<QString> TRecordStore::Open() {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, FConnection);
         if (sqlite) {
             const QString folder = QFileInfo(FLocation.Path).absolutePath();
-            if (!QDir().mkpath(folder)) {
+            if (FLocation.Path != QLatin1String(":memory:") && !QDir().mkpath(folder)) {
                 error =
                     QStringLiteral("cannot create folder %1").arg(QDir::toNativeSeparators(folder));
             }

@@ -53,3 +53,32 @@ TRecorder::TKept TRecorder::Record(const TJobRecord& record) {
     }
     return kept;
 }
+
+std::optional<QString> TRecorder::Find(const TRecordFilter& filter,
+                                       std::vector<TJobRecord>& records, QString& notice) {
+    auto error = Flush();
+    if (!error) {
+        error = FStore.Find(filter, records);
+    }
+    if (!error) {
+        return std::nullopt;
+    }
+    FStore.Close();
+    // What this PC kept aside, filtered and ordered by the same query in memory.
+    std::vector<TJobRecord> spooled;
+    if (const auto spoolError = FSpool.Read(spooled)) {
+        return QStringLiteral("%1: %2; %3").arg(FStore.Location().Display(), *error, *spoolError);
+    }
+    TRecordStore memory(TRecordsLocation{.Path = QStringLiteral(":memory:")});
+    if (const auto memoryError = memory.Add(spooled)) {
+        return memoryError;
+    }
+    if (const auto memoryError = memory.Find(filter, records)) {
+        return memoryError;
+    }
+    notice = QStringLiteral("The records database %1 cannot be read (%2): only the %3 records "
+                            "kept in %4 are searched.")
+                 .arg(FStore.Location().Display(), *error, QString::number(spooled.size()),
+                      QDir::toNativeSeparators(FSpool.Path()));
+    return std::nullopt;
+}

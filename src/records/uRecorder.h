@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 // Keeps the record of every job: in the database when it can be reached and written, else in
 // the spool, which goes to the database, in order, the next time a record is kept or the
@@ -27,6 +28,12 @@ public:
 
     // Hands the spooled records to the database; the error text when it cannot take them.
     std::optional<QString> Flush();
+
+    // The records that match, newest first, the spooled ones stored first. When the database
+    // cannot be reached, the spooled records that match, with a notice saying so; the error
+    // text when neither can be read.
+    [[nodiscard]] std::optional<QString> Find(const TRecordFilter& filter,
+                                              std::vector<TJobRecord>& records, QString& notice);
 
     TRecordStore& Store() { return FStore; }
     const TRecordSpool& Spool() const { return FSpool; }
