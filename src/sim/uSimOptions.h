@@ -17,7 +17,14 @@ struct TSimOptions {
     bool split = false;            // each byte of a frame goes out in a write of its own
     int unsolicitedStatusSecs = 0; // 0 = off; N = a status report every N seconds
     int hangupAfter = 0;           // 0 = off; N = the line closes once N commands are answered
-    QByteArray version;            // firmware version; empty: the simulator's own
+    int replugAfterMs = -1;        // -1 = never; N = a closed line comes back N ms later
+    int gps = 4;                   // levels of the status report
+    int gsm = 24;
+    int battery = 85; // percent, 0 to 100
+    // 0 = off; N = after each plug-in GPS and GSM read 0 for N ms, then the levels above, as
+    // a tracker finding its fix
+    int signalAfterMs = 0;
+    QByteArray version; // firmware version; empty: the simulator's own
     // Write commands ("(P03,1,+86...)") whose values the device holds from the start.
     QList<QByteArray> presets;
     // Writes of these keys ("P03", "P11.3") store and echo the given value instead of the

@@ -95,6 +95,24 @@ bool TSimPty::Start(QString* error) {
             return fail(QStringLiteral("no writable parameter %1").arg(QString::fromLatin1(key)));
         }
     }
+    FDevice.SetSignal(FOptions.gps, FOptions.gsm);
+    FDevice.SetBattery(FOptions.battery);
+    if (::pipe(FWake) != 0 || !SetFlags(FWake[0], O_NONBLOCK) || !SetFlags(FWake[1], O_NONBLOCK)) {
+        return fail(SystemError("pipe"));
+    }
+    if (const auto lineError = OpenLine()) {
+        return fail(*lineError);
+    }
+    PluggedIn();
+    FThread = std::thread(&TSimPty::Run, this);
+    return true;
+}
+
+std::optional<QString> TSimPty::OpenLine() {
+    const auto fail = [this](const QString& reason) {
+        CloseLine();
+        return reason;
+    };
     FMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (FMaster < 0) {
         return fail(SystemError("posix_openpt"));
@@ -118,19 +136,33 @@ bool TSimPty::Start(QString* error) {
     if (::tcsetattr(FSlave, TCSANOW, &mode) != 0) {
         return fail(SystemError("tcsetattr"));
     }
-    if (::pipe(FWake) != 0 || !SetFlags(FWake[0], O_NONBLOCK) || !SetFlags(FWake[1], O_NONBLOCK)) {
-        return fail(SystemError("pipe"));
-    }
+    std::lock_guard lock(FPathLock);
     FSlavePath = QString::fromLocal8Bit(name);
-    FLastWrite = TClock::now();
-    FThread = std::thread(&TSimPty::Run, this);
-    return true;
+    return std::nullopt;
+}
+
+QString TSimPty::SlavePath() const {
+    std::lock_guard lock(FPathLock);
+    return FSlavePath;
+}
+
+void TSimPty::Unplug() {
+    Command('u');
+}
+
+void TSimPty::Plug() {
+    Command('p');
+}
+
+void TSimPty::Command(char command) {
+    if (FThread.joinable()) {
+        [[maybe_unused]] const ssize_t sent = ::write(FWake[1], &command, 1);
+    }
 }
 
 void TSimPty::Stop() {
     if (FThread.joinable()) {
-        const char wake = 0;
-        [[maybe_unused]] const ssize_t sent = ::write(FWake[1], &wake, 1);
+        Command('q');
         FThread.join();
     }
     CloseLine();
@@ -161,7 +193,7 @@ void TSimPty::Run() {
     auto nextStatus = period.count() > 0 ? TClock::now() + period : TClock::time_point::max();
     for (;;) {
         const bool lineUp = FMaster >= 0;
-        auto wake = lineUp ? nextStatus : TClock::time_point::max();
+        auto wake = std::min(lineUp ? nextStatus : FPlugAt, FSignalAt);
         if (FDrainingSince) {
             wake = TClock::now() + kDrainCheck;
         } else if (lineUp && FBlocked) {
@@ -181,12 +213,32 @@ void TSimPty::Run() {
             return;
         }
         if (fds[0].revents != 0) {
-            return; // Stop
+            char commands[16];
+            const ssize_t n = ::read(FWake[0], commands, sizeof commands);
+            for (ssize_t i = 0; i < n; ++i) {
+                if (commands[i] == 'u' && FMaster >= 0) {
+                    Unplugged(QStringLiteral("-- unplugged"));
+                } else if (commands[i] == 'p' && FMaster < 0) {
+                    PlugIn();
+                } else if (commands[i] != 'u' && commands[i] != 'p') {
+                    return; // Stop
+                }
+            }
+            continue;
         }
         if (lineUp && (fds[1].revents & POLLIN) != 0) {
             ReadHost();
         }
         const auto now = TClock::now();
+        if (now >= FSignalAt) {
+            FSignalAt = TClock::time_point::max();
+            std::lock_guard lock(FDeviceLock);
+            FDevice.SetSignal(FOptions.gps, FOptions.gsm);
+        }
+        if (!lineUp && now >= FPlugAt) {
+            PlugIn();
+            continue;
+        }
         if (lineUp && now >= nextStatus) {
             QByteArray text;
             {
@@ -233,7 +285,8 @@ void TSimPty::ReadHost() {
     int number = answered - static_cast<int>(replies.size());
     for (const QByteArray& reply : replies) {
         ++number;
-        const bool last = FOptions.hangupAfter > 0 && number >= FOptions.hangupAfter;
+        // Once: a device plugged in again after its hang-up keeps its line.
+        const bool last = FOptions.hangupAfter > 0 && number >= FOptions.hangupAfter && !FHungUp;
         if (!Dropped()) {
             QueueFrame(due, reply, last);
         } else {
@@ -323,12 +376,54 @@ void TSimPty::DropStaleInput(TClock::time_point now) {
 void TSimPty::HangUp() {
     // Set first: whoever sees the line vanish must find HungUp() true.
     FHungUp = true;
-    // Closing both ends makes the line vanish for the program that has the port open.
+    Unplugged(QStringLiteral("-- hung up"));
+}
+
+// Closing both ends makes the line vanish for the program that has the port open; whoever
+// sees that finds the path gone already.
+void TSimPty::Unplugged(const QString& note) {
+    {
+        std::lock_guard lock(FPathLock);
+        FSlavePath.clear();
+    }
     CloseLine();
     FOutput.clear();
     FBlocked = false;
+    FHangUpPending = false;
     FDrainingSince.reset();
-    Note(QStringLiteral("-- hung up"));
+    FSignalAt = TClock::time_point::max();
+    if (FOptions.replugAfterMs >= 0) {
+        FPlugAt = TClock::now() + std::chrono::milliseconds(FOptions.replugAfterMs);
+    }
+    Note(note);
+    if (FLineChanged) {
+        FLineChanged(QString());
+    }
+}
+
+void TSimPty::PlugIn() {
+    FPlugAt = TClock::time_point::max();
+    if (const auto error = OpenLine()) {
+        Note(QStringLiteral("-- cannot plug in: %1").arg(*error));
+        return;
+    }
+    Note(QStringLiteral("-- plugged in at %1").arg(SlavePath()));
+    PluggedIn();
+}
+
+// A new line starts quiet, and a tracker just powered looks for its fix again.
+void TSimPty::PluggedIn() {
+    FLastWrite = TClock::now();
+    if (FOptions.signalAfterMs > 0) {
+        {
+            std::lock_guard lock(FDeviceLock);
+            FDevice.SetSignal(0, 0);
+        }
+        FSignalAt = FLastWrite + std::chrono::milliseconds(FOptions.signalAfterMs);
+    }
+    if (FLineChanged) {
+        FLineChanged(SlavePath());
+    }
 }
 
 QByteArray TSimPty::Noise() {

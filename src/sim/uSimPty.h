@@ -21,9 +21,14 @@
 // discarded before new ones go out, so a program that opens the port later does not get
 // stale replies or status reports. A hang-up waits (up to that long) until the last reply
 // has been read, then closes the line.
+//
+// The device can be unplugged (the terminal closes, as a pulled cable) and plugged in again
+// (a new terminal, usually at another path); its settings stay.
 class TSimPty {
 public:
     using TTranscript = std::function<void(const QString&)>;
+    // The terminal's path after each plug-in, the first at Start; empty when unplugged.
+    using TLineChanged = std::function<void(const QString&)>;
 
     explicit TSimPty(TSimOptions options);
     ~TSimPty();
@@ -33,15 +38,22 @@ public:
     // Lines "<< command", ">> reply" and "-- note", called on the simulator's thread. Set it
     // before Start.
     void SetTranscript(TTranscript transcript) { FTranscript = std::move(transcript); }
+    // Called on the caller's thread at Start, on the simulator's thread later. Set it before
+    // Start.
+    void SetLineChanged(TLineChanged changed) { FLineChanged = std::move(changed); }
 
     // Opens the pseudo-terminal and starts the thread; false with a reason on failure.
     bool Start(QString* error);
-    // The path a serial port opens, such as /dev/pts/3; empty before Start.
-    QString SlavePath() const { return FSlavePath; }
+    // The path a serial port opens, such as /dev/pts/3; empty before Start and while
+    // unplugged.
+    QString SlavePath() const;
     // Ends the thread and closes the line; returns promptly, also with replies still due.
     void Stop();
     // True once the line was closed by the hang-up option.
     bool HungUp() const { return FHungUp; }
+    // From any thread; each does nothing when the device already is so.
+    void Unplug();
+    void Plug();
 
     // A copy of the device as it stands now.
     TDeviceSim Snapshot() const;
@@ -61,6 +73,9 @@ private:
     };
 
     void Run();
+    // A new terminal; the reason when there is none.
+    std::optional<QString> OpenLine();
+    void Command(char command);
     void ReadHost();
     void QueueFrame(TClock::time_point due, const QByteArray& text, bool hangUp);
     void Queue(TOutput output);
@@ -68,6 +83,9 @@ private:
     void DropStaleInput(TClock::time_point now);
     int Unread() const; // bytes written that the program has not read yet
     void HangUp();
+    void Unplugged(const QString& note);
+    void PlugIn();
+    void PluggedIn();
     QByteArray Noise();
     bool Dropped();
     void Note(const QString& line) const;
@@ -78,15 +96,19 @@ private:
     mutable std::mutex FDeviceLock;
     QStringList FDeviceNotes; // collected under FDeviceLock, written out after it
     TTranscript FTranscript;
-    QString FSlavePath;
+    TLineChanged FLineChanged;
+    mutable std::mutex FPathLock;
+    QString FSlavePath; // under FPathLock
     int FMaster = -1;
     int FSlave = -1; // held for the whole run, never read
     int FWake[2] = {-1, -1};
     std::thread FThread;
     std::atomic<bool> FHungUp = false;
     bool FHangUpPending = false;
-    bool FBlocked = false;                            // the last write found the line full
-    std::optional<TClock::time_point> FDrainingSince; // hang-up waits for the last reply
+    bool FBlocked = false;                                    // the last write found the line full
+    std::optional<TClock::time_point> FDrainingSince;         // hang-up waits for the last reply
+    TClock::time_point FPlugAt = TClock::time_point::max();   // while unplugged
+    TClock::time_point FSignalAt = TClock::time_point::max(); // levels rise then
     std::deque<TOutput> FOutput;
     TClock::time_point FLastWrite;
     int FReplies = 0;

@@ -264,3 +264,64 @@ TEST(SimPty, StopReturnsPromptlyWithAReplyStillDue) {
     EXPECT_TRUE(line.HungUp());
     sim->Stop(); // a second time is harmless
 }
+
+// Unplugged by hand or by its hang-up, the device comes back on a new terminal with its
+// settings, and hangs up only once.
+TEST(SimPty, UnpluggedAndPluggedInAgainKeepsItsSettings) {
+    for (const bool byHangUp : {false, true}) {
+        SCOPED_TRACE(byHangUp);
+        TSimOptions options;
+        options.hangupAfter = byHangUp ? 1 : 0;
+        options.replugAfterMs = byHangUp ? 200 : -1;
+        TRunningSim sim(options);
+        TLine line(sim->SlavePath());
+        ASSERT_TRUE(line.Send(Frame("(P17,1,VAN_7)")));
+        EXPECT_EQ(line.ReadFrames(1), Frame("(0123456789,P17,VAN_7)"));
+        if (!byHangUp) {
+            sim->Unplug();
+        }
+        line.ReadUntilHangUp();
+        EXPECT_TRUE(line.HungUp());
+        if (!byHangUp) {
+            EXPECT_TRUE(sim->SlavePath().isEmpty());
+            sim->Plug();
+        }
+        const auto deadline = TClock::now() + 5s;
+        while (sim->SlavePath().isEmpty() && TClock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+        }
+        TLine again(sim->SlavePath());
+        ASSERT_TRUE(again.IsOpen());
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_TRUE(again.Send(Frame("(P17,0)")));
+            EXPECT_EQ(again.ReadFrames(1), Frame("(0123456789,P17,VAN_7)"));
+        }
+        EXPECT_FALSE(again.HungUp());
+        EXPECT_EQ(sim.Lines().filter("plugged in at").size(), 1);
+    }
+}
+
+TEST(SimPty, StatusLevelsRiseAfterEachPlugIn) {
+    TSimOptions options;
+    options.gps = 6;
+    options.gsm = 28;
+    options.battery = 55;
+    options.signalAfterMs = 300;
+    TRunningSim sim(options);
+    for (int plug = 0; plug < 2; ++plug) {
+        SCOPED_TRACE(plug);
+        TLine line(sim->SlavePath());
+        ASSERT_TRUE(line.Send(Frame("(T01,0)")));
+        EXPECT_EQ(line.ReadFrames(1), Frame("(0123456789,T01,0,,0,0,55)"));
+        std::this_thread::sleep_for(400ms);
+        ASSERT_TRUE(line.Send(Frame("(T01,0)")));
+        EXPECT_EQ(line.ReadFrames(1), Frame("(0123456789,T01,0,,6,28,55)"));
+        sim->Unplug();
+        line.ReadUntilHangUp();
+        sim->Plug();
+        const auto deadline = TClock::now() + 5s;
+        while (sim->SlavePath().isEmpty() && TClock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+}

@@ -1,6 +1,7 @@
 // tervo-devsim: a simulated tracker on a pseudo-terminal. Prints the terminal's path alone on
-// the first line of standard output, then a transcript on standard error until SIGINT or
-// SIGTERM.
+// the first line of standard output (and the new path on a line of its own each time it is
+// plugged in again), then a transcript on standard error until SIGINT or SIGTERM. SIGUSR1
+// unplugs the device, SIGUSR2 plugs it in again.
 
 #include "uSimPty.h"
 #include "uSimSnapshot.h"
@@ -8,11 +9,13 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QTime>
 #include <csignal>
 #include <cstdio>
 #include <optional>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -25,6 +28,56 @@ std::optional<int> Count(const QCommandLineParser& parser, const QString& name) 
     }
     return value;
 }
+
+// A decimal number of seconds as milliseconds; fallback when the option is not given.
+std::optional<int> Millis(const QCommandLineParser& parser, const QString& name, int fallback) {
+    if (!parser.isSet(name)) {
+        return fallback;
+    }
+    bool ok = false;
+    const double seconds = parser.value(name).toDouble(&ok);
+    if (!ok || !(seconds >= 0 && seconds <= 86400)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(seconds * 1000 + 0.5);
+}
+
+// Points a symbolic link at the terminal while the device is plugged in, as a udev rule
+// names a plugged tracker; replaced in one step, so a watcher never sees a half-made link.
+class TLineLink {
+public:
+    explicit TLineLink(QString path) : FPath(std::move(path)) {}
+    ~TLineLink() { Set(QString()); }
+
+    // Refused when something other than a link is in the way.
+    bool Usable() const {
+        struct stat info {};
+        return FPath.isEmpty() || ::lstat(Name(FPath).constData(), &info) != 0 ||
+               S_ISLNK(info.st_mode);
+    }
+    // Empty target: the link goes.
+    void Set(const QString& target) const {
+        if (FPath.isEmpty()) {
+            return;
+        }
+        if (target.isEmpty()) {
+            ::unlink(Name(FPath).constData());
+            return;
+        }
+        const QByteArray temporary = Name(FPath) + ".new" + QByteArray::number(::getpid());
+        ::unlink(temporary.constData());
+        if (::symlink(Name(target).constData(), temporary.constData()) != 0 ||
+            ::rename(temporary.constData(), Name(FPath).constData()) != 0) {
+            std::fprintf(stderr, "tervo-devsim: cannot link %s to %s\n", qPrintable(FPath),
+                         qPrintable(target));
+            ::unlink(temporary.constData());
+        }
+    }
+
+private:
+    static QByteArray Name(const QString& path) { return QFile::encodeName(path); }
+    QString FPath;
+};
 
 // The options as the simulator takes them, or a reason why they cannot be.
 std::optional<TSimOptions> ReadOptions(const QCommandLineParser& parser, QString& error) {
@@ -44,15 +97,35 @@ std::optional<TSimOptions> ReadOptions(const QCommandLineParser& parser, QString
     const auto drop = Count(parser, "drop");
     const auto status = Count(parser, "unsolicited-status");
     const auto hangup = Count(parser, "hangup-after");
-    if (!delay || !drop || !status || !hangup) {
-        error = "--delay-ms, --drop, --unsolicited-status and --hangup-after take a whole "
-                "number of 0 or more";
+    const auto gps = parser.isSet("gps") ? Count(parser, "gps") : options.gps;
+    const auto gsm = parser.isSet("gsm") ? Count(parser, "gsm") : options.gsm;
+    if (!delay || !drop || !status || !hangup || !gps || !gsm) {
+        error = "--delay-ms, --drop, --unsolicited-status, --hangup-after, --gps and --gsm take "
+                "a whole number of 0 or more";
         return std::nullopt;
     }
     options.delayMs = *delay;
     options.dropEvery = *drop;
     options.unsolicitedStatusSecs = *status;
     options.hangupAfter = *hangup;
+    options.gps = *gps;
+    options.gsm = *gsm;
+    if (parser.isSet("battery")) {
+        const auto battery = Count(parser, "battery");
+        if (!battery || *battery > 100) {
+            error = "--battery takes a percentage from 0 to 100";
+            return std::nullopt;
+        }
+        options.battery = *battery;
+    }
+    const auto signalAfter = Millis(parser, "signal-after", 0);
+    const auto replugAfter = Millis(parser, "replug-after", -1);
+    if (!signalAfter || !replugAfter) {
+        error = "--signal-after and --replug-after take seconds, such as 2 or 0.5";
+        return std::nullopt;
+    }
+    options.signalAfterMs = *signalAfter;
+    options.replugAfterMs = *replugAfter;
     bool ok = true;
     if (parser.isSet("drop-rate")) {
         options.dropRate = parser.value("drop-rate").toDouble(&ok);
@@ -107,7 +180,17 @@ int main(int argc, char** argv) {
         {"noise", "Send garbage bytes (never \"!\") before every frame."},
         {"split", "Write every byte of a reply on its own."},
         {"unsolicited-status", "Send a status report every SECS seconds.", "SECS"},
-        {"hangup-after", "Close the line after answering N commands.", "N"},
+        {"hangup-after", "Close the line after answering N commands (once).", "N"},
+        {"replug-after",
+         "Plug the device in again SECS seconds after its line closed (hang-up or SIGUSR1).",
+         "SECS"},
+        {"link", "Keep a symbolic link at PATH to the terminal while the device is plugged in.",
+         "PATH"},
+        {"gps", "GPS level of the status report (default 4).", "N"},
+        {"gsm", "GSM level of the status report (default 24).", "N"},
+        {"battery", "Battery percent of the status report (default 85).", "N"},
+        {"signal-after",
+         "GPS and GSM read 0 for SECS seconds after each plug-in, then the levels given.", "SECS"},
         {"exit-with-parent",
          "Stop when the process that started the simulator ends, as a test's devices should."},
         {"alter",
@@ -128,16 +211,23 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    const TLineLink link(parser.value("link"));
+    if (!link.Usable()) {
+        std::fprintf(stderr, "tervo-devsim: %s exists and is not a symbolic link\n",
+                     qPrintable(parser.value("link")));
+        return 2;
+    }
+
     // Blocked before the simulator's thread starts, so that it inherits the mask and the
     // signals reach only sigwait below. A shell starts background jobs with SIGINT ignored,
     // and an ignored signal never reaches sigwait.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (const int stop : {SIGINT, SIGTERM}) {
-        std::signal(stop, SIG_DFL);
-        sigaddset(&stopSignals, stop);
+    sigset_t watched;
+    sigemptyset(&watched);
+    for (const int caught : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) {
+        std::signal(caught, SIG_DFL);
+        sigaddset(&watched, caught);
     }
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    pthread_sigmask(SIG_BLOCK, &watched, nullptr);
     if (parser.isSet("exit-with-parent")) {
         // The parent may have ended before the request was made; then there is no one to
         // wait for.
@@ -152,15 +242,29 @@ int main(int argc, char** argv) {
         const QString stamp = QTime::currentTime().toString("HH:mm:ss.zzz");
         std::fprintf(stderr, "%s %s\n", qPrintable(stamp), qPrintable(line));
     });
+    sim.SetLineChanged([&link](const QString& path) {
+        link.Set(path);
+        if (!path.isEmpty()) {
+            std::printf("%s\n", qPrintable(path));
+            std::fflush(stdout);
+        }
+    });
     if (!sim.Start(&error)) {
         std::fprintf(stderr, "tervo-devsim: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("%s\n", qPrintable(sim.SlavePath()));
-    std::fflush(stdout);
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    for (;;) {
+        int signal = 0;
+        sigwait(&watched, &signal);
+        if (signal == SIGUSR1) {
+            sim.Unplug();
+        } else if (signal == SIGUSR2) {
+            sim.Plug();
+        } else {
+            break;
+        }
+    }
     sim.Stop();
     return 0;
 }
