@@ -47,7 +47,7 @@ QString Advice(QSerialPort::SerialPortError error, const QString& path) {
                               "and choose a port from the list.")
             .arg(shown);
     case QSerialPort::PermissionError:
-        if (MayUse(path)) {
+        if (PortOpenFault(error, path) == TPortOpenFault::Busy) {
             return QStringLiteral("The port %1 is in use by another program. Close that "
                                   "program, then open the port again.")
                 .arg(shown);
@@ -79,6 +79,19 @@ QString PortOpenErrorText(QSerialPort::SerialPortError error, const QString& pat
         text += QLatin1Char('\n') + advice;
     }
     return text;
+}
+
+TPortOpenFault PortOpenFault(QSerialPort::SerialPortError error, const QString& path) {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return TPortOpenFault::Missing;
+    case QSerialPort::PermissionError:
+        return MayUse(path) ? TPortOpenFault::Busy : TPortOpenFault::NoPermission;
+    case QSerialPort::OpenError:
+        return TPortOpenFault::Busy;
+    default:
+        return TPortOpenFault::Other;
+    }
 }
 
 QString PortAccessGroup(const QString& path) {

@@ -9,6 +9,11 @@
 // it).
 QString PortOpenErrorText(QSerialPort::SerialPortError error, const QString& path);
 
+// Why a port did not open, as a list of ports shows it: it does not exist, another program
+// has it, the user may not use it, or something else.
+enum class TPortOpenFault { Missing, Busy, NoPermission, Other };
+TPortOpenFault PortOpenFault(QSerialPort::SerialPortError error, const QString& path);
+
 // The group a user must belong to for the device at path (the device file's own group on
 // this system, "dialout" when that cannot be found).
 QString PortAccessGroup(const QString& path);

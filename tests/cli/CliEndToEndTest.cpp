@@ -1,85 +1,12 @@
 // tervo-cli as a technician runs it, against several tervo-devsim processes at once.
-#include <QFile>
+#include "CliTestSupport.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
-#include <gtest/gtest.h>
-#include <memory>
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
-
-// One simulated tracker on a pseudo-terminal, as its own process.
-class TDevSim {
-public:
-    explicit TDevSim(const QStringList& options) {
-        FTranscript.open();
-        FProcess.setStandardErrorFile(FTranscript.fileName());
-        // A test that dies (a crash, a time-out) takes its devices with it: a device left
-        // running would hold the pipes and locks the test inherited.
-        FProcess.start(QStringLiteral(TERVO_DEVSIM), QStringList(options) << "--exit-with-parent");
-        EXPECT_TRUE(FProcess.waitForStarted(5000));
-        while (!FProcess.canReadLine() && FProcess.waitForReadyRead(5000)) {
-        }
-        FPath = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
-        EXPECT_TRUE(FPath.startsWith("/dev/")) << FPath.toStdString();
-    }
-    ~TDevSim() {
-        FProcess.terminate();
-        FProcess.waitForFinished(5000);
-    }
-    const QString& Path() const { return FPath; }
-    // The commands the device received, in order.
-    QStringList Received() {
-        QFile file(FTranscript.fileName());
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        const QString log = QString::fromLocal8Bit(file.readAll());
-        QStringList commands;
-        static const QRegularExpression line(QStringLiteral("<< (\\(.*\\))$"),
-                                             QRegularExpression::MultilineOption);
-        for (auto it = line.globalMatch(log); it.hasNext();) {
-            commands.append(it.next().captured(1));
-        }
-        return commands;
-    }
-
-private:
-    QTemporaryFile FTranscript;
-    QProcess FProcess;
-    QString FPath;
-};
-
-struct TRun {
-    int Status = -1;
-    QString Out;
-    QString Err;
-};
-
-TRun RunCli(const QStringList& arguments) {
-    QProcess cli;
-    cli.start(QStringLiteral(TERVO_CLI), arguments);
-    EXPECT_TRUE(cli.waitForFinished(120'000));
-    return {cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardOutput()),
-            QString::fromLocal8Bit(cli.readAllStandardError())};
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 const QByteArray kReference = "[Device]\r\nID=4711\r\nFirmware=V2.3.1\r\n[Params]\r\n"
                               "P03=+8613800138000\r\n"

@@ -6,6 +6,7 @@
 #include "uCliDevice.h"
 #include "uCliOptions.h"
 #include "uCliReport.h"
+#include "uCliScan.h"
 #include "uFenceExchange.h"
 #include "uSnapshot.h"
 #include "uSnapshotDiff.h"
@@ -196,9 +197,12 @@ int main(int argc, char** argv) {
         PrintError(error);
         return kFileError;
     }
-    // The commands on files alone.
+    // The commands on files alone, and scan.
     const std::initializer_list<std::pair<const char*, int (*)(const TCliOptions&)>> fileCommands =
-        {{"diff", RunDiff}, {"fences-export", RunFencesExport}, {"fences-import", RunFencesImport}};
+        {{"diff", RunDiff},
+         {"fences-export", RunFencesExport},
+         {"fences-import", RunFencesImport},
+         {"scan", RunScan}};
     for (const auto& [name, run] : fileCommands) {
         if (options->Command == QLatin1String(name)) {
             return run(*options);

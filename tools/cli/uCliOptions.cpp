@@ -14,9 +14,10 @@ struct TCommand {
     bool Ports;     // takes --port
     bool ManyPorts; // takes several
     int Files;      // positional snapshot files
+    bool NeedsPort = true;
 };
 
-const std::array<TCommand, 6> kCommands = {{
+const std::array<TCommand, 7> kCommands = {{
     {"backup", "backup --port PORT [--baud N] --out FILE", true, false, 0},
     {"restore",
      "restore --port PORT [--port PORT ...] [--baud N] [--report FILE] [--no-read-back] SNAPSHOT",
@@ -26,6 +27,7 @@ const std::array<TCommand, 6> kCommands = {{
     {"diff", "diff SNAPSHOT_A SNAPSHOT_B", false, false, 2},
     {"fences-export", "fences-export SNAPSHOT OUT.geojson", false, false, 2},
     {"fences-import", "fences-import SNAPSHOT IN.geojson|IN.kml", false, false, 2},
+    {"scan", "scan [--port PORT ...] [--baud N] [--json]", true, true, 0, false},
 }};
 
 QString Usage() {
@@ -37,6 +39,8 @@ QString Usage() {
         "Every command takes --quiet (no progress lines on standard error).\n"
         "fences-export writes the snapshot's geo-fences as GeoJSON; fences-import sets the\n"
         "snapshot's geo-fences from a GeoJSON or KML file, keeping its other lines.\n"
+        "scan asks every serial port of the system (or those given) at once which tracker is\n"
+        "there; exit status 0 when one answered, 3 when none did.\n"
         "Exit status: 0 every value confirmed (diff: the files are equal), 1 some value differs,\n"
         "3 some device did not answer or its line failed, 2 a usage or file error.\n");
     return text;
@@ -75,6 +79,7 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
     const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption noReadBack(QStringLiteral("no-read-back"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
+    const QCommandLineOption json(QStringLiteral("json"));
     parser.addOption(quiet);
     if (command->Ports) {
         parser.addOptions({port, baud});
@@ -88,6 +93,9 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
     }
     if (commandName == QLatin1String("restore")) {
         parser.addOption(noReadBack);
+    }
+    if (commandName == QLatin1String("scan")) {
+        parser.addOption(json);
     }
     QStringList rest = arguments;
     rest.removeAt(1); // the command
@@ -107,7 +115,7 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
     }
     if (command->Ports) {
         options.Ports = parser.values(port);
-        if (options.Ports.isEmpty()) {
+        if (options.Ports.isEmpty() && command->NeedsPort) {
             return usageError(QStringLiteral("--port is missing"));
         }
         if (!command->ManyPorts && options.Ports.size() > 1) {
@@ -142,5 +150,6 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
         options.Report = parser.value(report);
     }
     options.ReadBack = !(commandName == QLatin1String("restore") && parser.isSet(noReadBack));
+    options.Json = commandName == QLatin1String("scan") && parser.isSet(json);
     return options;
 }

@@ -6,13 +6,14 @@
 
 // The command line of tervo-cli, checked: what to do, on which ports, with which files.
 struct TCliOptions {
-    QString Command; // backup, restore, verify, diff, fences-export or fences-import
-    QStringList Ports;
+    QString Command;   // backup, restore, verify, diff, fences-export, fences-import or scan
+    QStringList Ports; // scan: empty for the system's ports
     int Baud = 9600;
     QString Out;    // backup: the snapshot to write
     QString Report; // restore, verify: the JSON report, when asked for
     bool ReadBack = true;
     bool Quiet = false;
+    bool Json = false; // scan: JSON on standard output instead of a table
     // restore, verify: the snapshot; diff: the two snapshots; fences-export and fences-import:
     // the snapshot and the GeoJSON or KML file
     QStringList Files;
