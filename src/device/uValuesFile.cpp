@@ -122,10 +122,13 @@ bool IsId(const QString& text) {
                        [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
-// The one place where a cell meets the rules for values: a cell may hold what a snapshot's
-// value may hold.
-std::optional<QString> CheckCell(const TParamEntry& entry, const QString& value) {
-    return TParamCatalogue::CheckValue(entry, value);
+// Where a fault is: "values.csv: line 3, column 2"; column 0 names the line as a whole.
+QString Place(const QString& name, int line, int column) {
+    QString place = QStringLiteral("%1: line %2").arg(name).arg(line);
+    if (column > 0) {
+        place += QStringLiteral(", column %1").arg(column);
+    }
+    return place;
 }
 
 // The header's keys, one per column after the first; a fault names its column.
@@ -191,11 +194,7 @@ std::optional<QString> TValuesFile::Parse(const QByteArray& bytes, const QString
     FRows.clear();
     const auto fail = [&](const TFault& fault) {
         FRows.clear();
-        QString place = QStringLiteral("line %1").arg(fault.Line);
-        if (fault.Column > 0) {
-            place += QStringLiteral(", column %1").arg(fault.Column);
-        }
-        return QStringLiteral("%1: %2: %3").arg(name, place, fault.Reason);
+        return Place(name, fault.Line, fault.Column) + QStringLiteral(": ") + fault.Reason;
     };
     QString text;
     int badLine = 0;
@@ -245,11 +244,14 @@ std::optional<QString> TValuesFile::Parse(const QByteArray& bytes, const QString
             if (cell.Text.isEmpty()) {
                 continue;
             }
-            const TParamEntry& entry = *TParamCatalogue::Find(keys[column - 2]);
-            if (const auto error = CheckCell(entry, cell.Text)) {
-                return fail({cell.Line, column, *error});
+            // A cell may hold what a snapshot's value may hold.
+            const QString& key = keys[column - 2];
+            if (const auto error =
+                    TParamCatalogue::CheckSetting(key, cell.Text, Place(name, cell.Line, column))) {
+                FRows.clear();
+                return error;
             }
-            row.Values.append({entry.Key, cell.Text});
+            row.Values.append({key, cell.Text});
         }
         FRows.push_back(std::move(row));
     }

@@ -75,14 +75,16 @@ TEST(ValuesFile, RefusesTheWholeFileNamingLineAndColumn) {
          "v.csv: line 2, column 3: P04 takes 3 field(s), not 2"},
         {"ID,P17,P11.2\r\n101,A,3\r\n", "v.csv: line 2, column 3: P11.2 takes 2 field(s), not 1"},
         {"ID,P17\r\n101,\"A\nB\"\r\n",
-         "v.csv: line 2, column 2: P17 holds a character no command can carry"},
+         "v.csv: line 2, column 2: P17: Another name cannot hold \"\\x0a\""},
         {"ID,P17\r\n101,\"A\r\n", "v.csv: line 2, column 2: the quoted cell does not end"},
         {"ID,P17\r\n101,\"A\"B\r\n", "v.csv: line 2, column 2: text after the closing quote"},
         {"ID,P17\r\n101,A\"B\r\n",
          "v.csv: line 2, column 2: a quote in a cell that does not begin with one (quote the whole "
          "cell and double it)"},
         {"ID,P17\r\n101,\xE2\x82\xAC\r\n",
-         "v.csv: line 2, column 2: P17 holds a character no command can carry"},
+         "v.csv: line 2, column 2: P17: Another name cannot hold \"\u20AC\""},
+        {"ID,P10\r\n101,\r\n102,abc\r\n",
+         "v.csv: line 3, column 2: P10: Low battery cannot hold \"a\""},
         {"ID,P17\r\n101,A\r\n102,\xFF\r\n", "v.csv: line 3: not UTF-8 text"},
         // A quoted line break moves the lines that follow.
         {"ID,P17,P10\r\n\"10\r\n1\",A,1\r\n",
