@@ -1,4 +1,5 @@
 #include "uAppPaths.h"
+#include "uCommandLine.h"
 #include "uFrmMain.h"
 #include "uQtMessageService.h"
 #include "uQtSerialPort.h"
@@ -12,7 +13,7 @@
 
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("tervo-assistant"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("4.4"));
+    QCoreApplication::setApplicationVersion(ProgramVersion());
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tervo GPS tracker configuration assistant"));
     parser.addHelpOption();
@@ -24,15 +25,22 @@ int main(int argc, char** argv) {
     const QCommandLineOption demo(
         QStringLiteral("demo"),
         QStringLiteral("Start the built-in simulated device and preset its port."));
-    parser.addOptions({port, baud, demo});
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Print the version and exit."));
+    parser.addOptions({port, baud, demo, version});
     // Parsed before the application object, so --help works without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
     if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "tervo-assistant: %s\n", qPrintable(parser.errorText()));
+        std::fprintf(stderr, "tervo-assistant: %s\n%s\n", qPrintable(parser.errorText()),
+                     qPrintable(TryHelpLine(QStringLiteral("tervo-assistant --help"))));
         return 2;
+    }
+    if (parser.isSet(version)) {
+        std::fputs(qPrintable(VersionText(QStringLiteral("tervo-assistant"))), stdout);
+        return 0;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         // The file locations depend on the executable's folder, which a core application

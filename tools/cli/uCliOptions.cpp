@@ -1,5 +1,6 @@
 #include "uCliOptions.h"
 
+#include "uCommandLine.h"
 #include "uPortList.h"
 
 #include <QCommandLineParser>
@@ -11,6 +12,7 @@ namespace {
 struct TCommand {
     const char* Name;
     const char* Usage;
+    const char* Summary;
     bool Ports;     // takes --port
     bool ManyPorts; // takes several
     int Files;      // positional snapshot files
@@ -18,31 +20,49 @@ struct TCommand {
 };
 
 const std::array<TCommand, 7> kCommands = {{
-    {"backup", "backup --port PORT [--baud N] --out FILE", true, false, 0},
+    {"backup", "backup --port PORT [--baud N] --out FILE",
+     "Reads every setting and geo-fence of a device into a snapshot.", true, false, 0},
     {"restore",
      "restore --port PORT [--port PORT ...] [--baud N] [--report FILE] [--no-read-back] SNAPSHOT",
-     true, true, 1},
-    {"verify", "verify --port PORT [--port PORT ...] [--baud N] [--report FILE] SNAPSHOT", true,
-     true, 1},
-    {"diff", "diff SNAPSHOT_A SNAPSHOT_B", false, false, 2},
-    {"fences-export", "fences-export SNAPSHOT OUT.geojson", false, false, 2},
-    {"fences-import", "fences-import SNAPSHOT IN.geojson|IN.kml", false, false, 2},
-    {"scan", "scan [--port PORT ...] [--baud N] [--json]", true, true, 0, false},
+     "Writes a snapshot to devices, checks and reads every value back.", true, true, 1},
+    {"verify", "verify --port PORT [--port PORT ...] [--baud N] [--report FILE] SNAPSHOT",
+     "Compares devices with a snapshot; writes nothing.", true, true, 1},
+    {"diff", "diff SNAPSHOT_A SNAPSHOT_B", "Lists the settings in which two snapshots differ.",
+     false, false, 2},
+    {"fences-export", "fences-export SNAPSHOT OUT.geojson",
+     "Writes a snapshot's geo-fences that are set as GeoJSON.", false, false, 2},
+    {"fences-import", "fences-import SNAPSHOT IN.geojson|IN.kml",
+     "Sets a snapshot's geo-fences from a GeoJSON or KML file.", false, false, 2},
+    {"scan", "scan [--port PORT ...] [--baud N] [--json]",
+     "Asks every serial port (or those given) at once which tracker is there.", true, true, 0,
+     false},
 }};
 
 QString Usage() {
-    QString text = QStringLiteral("Usage:\n");
+    QString text;
     for (const TCommand& command : kCommands) {
-        text += QStringLiteral("  tervo-cli %1\n").arg(QLatin1String(command.Usage));
+        text += QStringLiteral("%1tervo-cli %2\n")
+                    .arg(text.isEmpty() ? QLatin1String("Usage: ") : QLatin1String("  or:  "),
+                         QLatin1String(command.Usage));
+    }
+    text += QStringLiteral("  or:  tervo-cli COMMAND --help\n  or:  tervo-cli --version\n"
+                           "Backs up, restores, verifies and compares Tervo GPS trackers on "
+                           "serial lines,\nseveral at once, and moves a snapshot's geo-fences "
+                           "to and from GIS files.\n\nCommands:\n");
+    for (const TCommand& command : kCommands) {
+        text += QStringLiteral("  %1 %2\n")
+                    .arg(QLatin1String(command.Name), -14)
+                    .arg(QLatin1String(command.Summary));
     }
     text += QStringLiteral(
-        "Every command takes --quiet (no progress lines on standard error).\n"
-        "fences-export writes the snapshot's geo-fences as GeoJSON; fences-import sets the\n"
-        "snapshot's geo-fences from a GeoJSON or KML file, keeping its other lines.\n"
-        "scan asks every serial port of the system (or those given) at once which tracker is\n"
-        "there; exit status 0 when one answered, 3 when none did.\n"
-        "Exit status: 0 every value confirmed (diff: the files are equal), 1 some value differs,\n"
-        "3 some device did not answer or its line failed, 2 a usage or file error.\n");
+        "Every command takes --quiet (no progress lines on standard error) and --help (its\n"
+        "own options; --help-all shows them all). A port is a name such as ttyUSB0 (opened as\n"
+        "/dev/ttyUSB0) or a path.\n"
+        "\nExit status:\n"
+        "  0  every value confirmed (diff: the files are equal; scan: a tracker answered)\n"
+        "  1  some value differs\n"
+        "  2  a usage or file error\n"
+        "  3  some device did not answer or its line failed (scan: none answered)\n");
     return text;
 }
 
@@ -56,35 +76,78 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
         help = Usage();
         return std::nullopt;
     }
+    if (name == QLatin1String("--help-all")) {
+        // The general help, then each command's usage with its own options.
+        help = Usage();
+        for (const TCommand& command : kCommands) {
+            QString commandHelp;
+            ParseCliOptions(
+                {arguments.value(0), QLatin1String(command.Name), QStringLiteral("--help")}, error,
+                commandHelp);
+            QStringList lines = commandHelp.split(QLatin1Char('\n'));
+            lines.removeIf([](const QString& line) {
+                return line.startsWith(QLatin1String("  -h, --help")) ||
+                       line.startsWith(QLatin1String("  --quiet")) ||
+                       line == QLatin1String("Options:") || line.isEmpty();
+            });
+            lines[0] = lines[0].mid(int(qstrlen("Usage: "))) + QLatin1Char(':');
+            lines[1] = QStringLiteral("  %1\n").arg(lines[1]);
+            help += QLatin1Char('\n') + lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        }
+        return std::nullopt;
+    }
+    if (name == QLatin1String("--version")) {
+        help = VersionText(QStringLiteral("tervo-cli"));
+        return std::nullopt;
+    }
     const auto command = std::find_if(kCommands.begin(), kCommands.end(), [&](const TCommand& c) {
         return name == QLatin1String(c.Name);
     });
     if (command == kCommands.end()) {
         error = (name.isEmpty() ? QStringLiteral("no command given")
-                                : QStringLiteral("unknown command \"%1\"").arg(name)) +
-                QLatin1Char('\n') + Usage();
+                 : name.startsWith(QLatin1Char('-'))
+                     ? QStringLiteral("unknown option \"%1\" before the command").arg(name)
+                     : QStringLiteral("unknown command \"%1\"").arg(name)) +
+                QLatin1Char('\n') + TryHelpLine(QStringLiteral("tervo-cli --help"));
         return std::nullopt;
     }
+    const QString commandName = QLatin1String(command->Name);
     const auto usageError = [&](const QString& reason) {
-        error =
-            QStringLiteral("%1\nUsage: tervo-cli %2").arg(reason, QLatin1String(command->Usage));
+        error = reason + QLatin1Char('\n') +
+                TryHelpLine(QStringLiteral("tervo-cli %1 --help").arg(commandName));
         return std::nullopt;
     };
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("PORT"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("N"));
-    const QCommandLineOption out(QStringLiteral("out"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption noReadBack(QStringLiteral("no-read-back"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"));
-    const QCommandLineOption json(QStringLiteral("json"));
-    parser.addOption(quiet);
+    parser.setApplicationDescription(QLatin1String(command->Summary));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("The device's serial port: a name such as ttyUSB0 or a path."),
+        QStringLiteral("PORT"));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("The line's baud rate (default 9600)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption out(QStringLiteral("out"),
+                                 QStringLiteral("The snapshot file to write."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Write a JSON report of every device and value (docs/report.md)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption noReadBack(
+        QStringLiteral("no-read-back"),
+        QStringLiteral("Check each write by its reply only; read nothing back."));
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("No progress lines on standard error."));
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Print this help and exit."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print the ports as JSON instead of a table."));
+    parser.addOptions({helpOption, quiet});
     if (command->Ports) {
         parser.addOptions({port, baud});
     }
-    const QString commandName = QLatin1String(command->Name);
     if (commandName == QLatin1String("backup")) {
         parser.addOption(out);
     }
@@ -101,6 +164,13 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
     rest.removeAt(1); // the command
     if (!parser.parse(rest)) {
         return usageError(parser.errorText());
+    }
+    if (parser.isSet(helpOption)) {
+        // The parser's own usage line names the executable's path; the command's replaces it.
+        const QString options = parser.helpText().section(QLatin1Char('\n'), 1);
+        help =
+            QStringLiteral("Usage: tervo-cli %1\n%2").arg(QLatin1String(command->Usage), options);
+        return std::nullopt;
     }
 
     TCliOptions options;

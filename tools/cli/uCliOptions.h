@@ -20,6 +20,7 @@ struct TCliOptions {
 };
 
 // Reads the arguments (the program name first). On a usage error returns nullopt with the
-// message in error; with --help returns nullopt with the help text in help.
+// message and a line naming the help in error; with --help (of the program or of a command)
+// or --version returns nullopt with the text to print in help.
 std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString& error,
                                            QString& help);

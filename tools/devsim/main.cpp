@@ -3,6 +3,7 @@
 // plugged in again), then a transcript on standard error until SIGINT or SIGTERM. SIGUSR1
 // unplugs the device, SIGUSR2 plugs it in again.
 
+#include "uCommandLine.h"
 #include "uSimPty.h"
 #include "uSimSnapshot.h"
 #include "uSnapshot.h"
@@ -161,14 +162,16 @@ int main(int argc, char** argv) {
     const pid_t starter = getppid();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("tervo-devsim");
+    QCoreApplication::setApplicationVersion(ProgramVersion());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Simulated Tervo tracker on a pseudo-terminal. The first line of standard output is "
         "the terminal's path, to be opened as the serial port; the transcript goes to "
         "standard error. Stop with Ctrl+C.");
-    parser.addHelpOption();
     parser.addOptions({
+        {{"h", "help"}, "Print this help and exit."},
+        {"version", "Print the version and exit."},
         {"id", "Device identity, 1 to 20 digits (default 0123456789, or the snapshot's).",
          "DIGITS"},
         {"snapshot", "Start with the identity, firmware version and settings of a snapshot file.",
@@ -198,17 +201,29 @@ int main(int argc, char** argv) {
          "that keeps something else than it was sent. Repeatable.",
          "KEY=VALUE"},
     });
-    parser.process(app);
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "tervo-devsim: unexpected argument %s\n",
-                     qPrintable(parser.positionalArguments().first()));
+    const auto usageError = [](const QString& problem) {
+        std::fprintf(stderr, "tervo-devsim: %s\n%s\n", qPrintable(problem),
+                     qPrintable(TryHelpLine("tervo-devsim --help")));
         return 2;
+    };
+    if (!parser.parse(app.arguments())) {
+        return usageError(parser.errorText());
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return usageError("unexpected argument " + parser.positionalArguments().first());
+    }
+    if (parser.isSet("help")) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet("version")) {
+        std::fputs(qPrintable(VersionText("tervo-devsim")), stdout);
+        return 0;
     }
     QString error;
     const auto options = ReadOptions(parser, error);
     if (!options) {
-        std::fprintf(stderr, "tervo-devsim: %s\n", qPrintable(error));
-        return 2;
+        return usageError(error);
     }
 
     const TLineLink link(parser.value("link"));
