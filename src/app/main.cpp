@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(ProgramVersion());
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tervo GPS tracker configuration assistant"));
-    parser.addHelpOption();
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Print this help and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Serial port to preset (name or path)."),
                                   QStringLiteral("NAME"));
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
         QStringLiteral("Start the built-in simulated device and preset its port."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Print the version and exit."));
-    parser.addOptions({port, baud, demo, version});
+    parser.addOptions({help, port, baud, demo, version});
     // Parsed before the application object, so --help works without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(VersionText(QStringLiteral("tervo-assistant"))), stdout);
         return 0;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(help)) {
         // The file locations depend on the executable's folder, which a core application
         // object knows; it needs no display.
         const QCoreApplication core(argc, argv);

@@ -29,6 +29,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -141,6 +142,8 @@ TFrmMain::~TFrmMain() {
 void TFrmMain::BuildWindow() {
     InstallAccessibility();
     ui->setupUi(this);
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("tervo-assistant"),
+                                   QIcon(QStringLiteral(":/tervo/tervo-assistant.svg"))));
     QFont face = font();
     if (QFontDatabase::families().contains(QStringLiteral("Arial"))) {
         face.setFamily(QStringLiteral("Arial"));

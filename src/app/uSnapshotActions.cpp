@@ -320,10 +320,8 @@ void TSnapshotActions::btnSnapshotSaveWindowClick() {
     for (const TGeoFence& fence : FFences) {
         cmds->push_back(TGeoFenceEditor::WriteCommand(fence));
     }
-    TSnapshot snapshot;
+    TSnapshot snapshot = TSnapshot::Blank(); // no ID: a template
     const QString alias = FUi.txtAlias->text().trimmed();
-    snapshot.SetDeviceValue(QStringLiteral("ID"), QString()); // no device: a template
-    snapshot.SetDeviceValue(QStringLiteral("Firmware"), QString());
     snapshot.SetDeviceValue(QStringLiteral("Alias"), alias);
     snapshot.SetDeviceValue(QStringLiteral("Saved"),
                             QDateTime::currentDateTime().toString(Qt::ISODate));

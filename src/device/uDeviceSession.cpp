@@ -34,11 +34,8 @@ void TDeviceSession::Backup() {
     FBackup = true;
     FPlan.clear();
     FReport = TSessionReport{};
-    FResult = TSnapshot{};
-    // [Device] first, in this order, whatever the device answers first.
-    for (const char* key : {"ID", "Firmware", "Alias", "Saved"}) {
-        FResult.SetDeviceValue(QString::fromLatin1(key), QString());
-    }
+    // [Device] first, in its order, whatever the device answers first.
+    FResult = TSnapshot::Blank();
     for (const TCmdItem& cmd : TParamCatalogue::BackupCommands()) {
         FPlan.push_back(
             {cmd, TParamCatalogue::KeyOfCommand(cmd).value_or(QString()), TPhase::Read, -1});

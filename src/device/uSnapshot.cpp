@@ -34,10 +34,35 @@ QString LineError(int number, const QString& reason) {
     return QStringLiteral("line %1: %2").arg(number).arg(reason);
 }
 
+// Why a file of this format cannot be read; nullopt for one this program reads.
+std::optional<QString> FormatFault(const QString& value) {
+    bool number = false;
+    const int format = value.toInt(&number);
+    if (!number || format < 1) {
+        return QStringLiteral("Format is a snapshot format number, not \"%1\"").arg(value);
+    }
+    if (format > TSnapshot::kFormat) {
+        return QStringLiteral("the file is in snapshot format %1, newer than this program "
+                              "reads (format %2)")
+            .arg(format)
+            .arg(TSnapshot::kFormat);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 const QString TSnapshot::kDevice = QStringLiteral("Device");
 const QString TSnapshot::kParams = QStringLiteral("Params");
+
+TSnapshot TSnapshot::Blank() {
+    TSnapshot snapshot;
+    snapshot.SetDeviceValue(QStringLiteral("Format"), QString::number(kFormat));
+    for (const char* key : {"ID", "Firmware", "Alias", "Saved"}) {
+        snapshot.SetDeviceValue(QString::fromLatin1(key), QString());
+    }
+    return snapshot;
+}
 
 std::optional<QString> TSnapshot::Parse(const QByteArray& bytes) {
     FPreamble.clear();
@@ -145,6 +170,12 @@ std::optional<QString> TSnapshot::ParseLines(const QString& text) {
         } else {
             // Names and labels: blanks around them carry nothing.
             value = value.trimmed();
+            if (section->Name.compare(kDevice, Qt::CaseInsensitive) == 0 &&
+                key.compare(QLatin1String("Format"), Qt::CaseInsensitive) == 0) {
+                if (const auto fault = FormatFault(value)) {
+                    return LineError(number, *fault);
+                }
+            }
         }
         section->Lines.push_back({{}, key, value});
     }

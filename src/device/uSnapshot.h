@@ -9,9 +9,10 @@
 #include <utility>
 #include <vector>
 
-// A device's settings as a file: INI text, UTF-8 with CR LF line ends. [Device] names the
-// unit (ID, Firmware, Alias, Saved); [Params] holds one line per parameter key, its value
-// being the device's reply fields from f2 on, exactly as received (see docs/snapshot.md).
+// A device's settings as a file: INI text, UTF-8 with CR LF line ends. [Device] gives the
+// file's format and names the unit (Format, ID, Firmware, Alias, Saved); [Params] holds one line
+// per parameter key, its value being the device's reply fields from f2 on, exactly as received (see
+// docs/snapshot.md).
 //
 // Lines the program does not know (comments, other keys, other sections) are kept in place
 // when the document is written again. A text that breaks the format is refused whole, with
@@ -20,6 +21,12 @@ class TSnapshot {
 public:
     static const QString kDevice; // section names
     static const QString kParams;
+    // The format this program writes ([Device] Format=); a file without the key is format 1,
+    // and a later format is refused.
+    static constexpr int kFormat = 1;
+
+    // A new document: [Device] with Format, then ID, Firmware, Alias and Saved, empty until set.
+    static TSnapshot Blank();
 
     // Replaces the content with the text's; on error the document is left empty and the
     // reason is returned as "line N: ...".

@@ -103,7 +103,7 @@ QWebEngineView& TMapBridge::CreatedWebBrowser() {
     FWebBrowser->setAccessibleName(TranslateText(QString::fromLatin1(kMapName)));
     layout->addWidget(FWebBrowser);
     // A named profile keeps its tiles on disk, so a map once seen shows offline too.
-    const QString storage = UserFolder(QStringLiteral("webengine"));
+    const QString storage = CacheFolder(QStringLiteral("webengine"));
     FProfile = new QWebEngineProfile(QStringLiteral("tervo-map"), this);
     FProfile->setPersistentStoragePath(storage);
     FProfile->setCachePath(storage + QStringLiteral("/cache"));

@@ -20,8 +20,8 @@ public:
     virtual QString PortName() const = 0;
     virtual int BaudRate() const = 0;
 
-    // Throws TLinkError with "reason (Error: N)", then a line the user can act on where there
-    // is one. AfterOpen is raised before it returns.
+    // Throws TLinkError with "cannot open PATH: REASON" (what to do, where the user can act).
+    // AfterOpen is raised before it returns.
     virtual void Open() = 0;
     // Raises AfterClose before it returns; closing a closed port is no error.
     virtual void Close() = 0;

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
@@ -11,22 +10,6 @@
 #endif
 
 namespace {
-
-// The system error number behind a failed open.
-int ErrorCode(QSerialPort::SerialPortError error) {
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return ENOENT;
-    case QSerialPort::PermissionError:
-        return EACCES;
-    case QSerialPort::OpenError:
-        return EBUSY;
-    case QSerialPort::UnsupportedOperationError:
-        return EINVAL;
-    default:
-        return EIO;
-    }
-}
 
 // The port layer reports a port in use by another program (busy, or locked) as a permission
 // error too; the file's own access rights tell the two apart.
@@ -39,46 +22,38 @@ bool MayUse(const QString& path) {
 #endif
 }
 
-QString Advice(QSerialPort::SerialPortError error, const QString& path) {
-    const QString shown = QDir::toNativeSeparators(path);
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("The port %1 does not exist. Check that the device is plugged in "
-                              "and choose a port from the list.")
-            .arg(shown);
-    case QSerialPort::PermissionError:
-        if (PortOpenFault(error, path) == TPortOpenFault::Busy) {
-            return QStringLiteral("The port %1 is in use by another program. Close that "
-                                  "program, then open the port again.")
-                .arg(shown);
-        }
+QString Reason(QSerialPort::SerialPortError error, const QString& path, const QString& reason) {
+    switch (PortOpenFault(error, path)) {
+    case TPortOpenFault::Missing:
+        return QStringLiteral("no such file or device");
+    case TPortOpenFault::Busy:
+        return QStringLiteral("the port is in use");
+    case TPortOpenFault::NoPermission:
 #ifdef Q_OS_UNIX
-        return QStringLiteral("You have no permission to use the port %1. Add your user to the "
-                              "\"%2\" group (sudo usermod -aG %2 $USER), then log out and log "
-                              "in again.")
-            .arg(shown, PortAccessGroup(path));
+        return QStringLiteral("permission denied (add yourself to the %1 group: sudo usermod -aG "
+                              "%1 $USER, then log out and in again)")
+            .arg(PortAccessGroup(path));
 #else
-        return QStringLiteral("The port %1 is in use by another program, or you have no "
-                              "permission to use it.")
-            .arg(shown);
+        return QStringLiteral("permission denied");
 #endif
-    default:
-        return QString();
+    case TPortOpenFault::Other:
+        break;
     }
+    if (error == QSerialPort::UnsupportedOperationError) {
+        return QStringLiteral("not a serial port");
+    }
+    if (reason.isEmpty()) {
+        return QStringLiteral("input/output error");
+    }
+    return reason.left(1).toLower() + reason.mid(1);
 }
 
 } // namespace
 
-QString PortOpenErrorText(QSerialPort::SerialPortError error, const QString& path) {
-    const QString reason = error == QSerialPort::UnsupportedOperationError
-                               ? QStringLiteral("SetCommState function failed")
-                               : QStringLiteral("Unable to open com port");
-    QString text = QStringLiteral("%1 (Error: %2)").arg(reason).arg(ErrorCode(error));
-    const QString advice = Advice(error, path);
-    if (!advice.isEmpty()) {
-        text += QLatin1Char('\n') + advice;
-    }
-    return text;
+QString PortOpenErrorText(QSerialPort::SerialPortError error, const QString& path,
+                          const QString& reason) {
+    return QStringLiteral("cannot open %1: %2")
+        .arg(QDir::toNativeSeparators(path), Reason(error, path, reason));
 }
 
 TPortOpenFault PortOpenFault(QSerialPort::SerialPortError error, const QString& path) {

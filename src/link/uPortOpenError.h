@@ -3,11 +3,11 @@
 #include <QSerialPort>
 #include <QString>
 
-// The text shown when a serial port does not open: the reason with its error number, as the
-// port layer has always reported it, then a line the user can act on where there is one (the
-// port does not exist; the user may not use it and which group to join; another program has
-// it).
-QString PortOpenErrorText(QSerialPort::SerialPortError error, const QString& path);
+// The text shown when a serial port does not open, in the words of the platform's own tools:
+// "cannot open PATH: REASON", where a reason the user can act on says what to do (join the
+// port's group). reason is the port layer's own text, used where no better word is known.
+QString PortOpenErrorText(QSerialPort::SerialPortError error, const QString& path,
+                          const QString& reason = QString());
 
 // Why a port did not open, as a list of ports shows it: it does not exist, another program
 // has it, the user may not use it, or something else.

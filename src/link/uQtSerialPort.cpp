@@ -51,8 +51,9 @@ void TQtSerialPort::Open() {
     FPort.setFlowControl(QSerialPort::NoFlowControl);
     if (!FPort.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = FPort.error();
+        const QString reason = FPort.errorString();
         FPort.clearError();
-        throw TLinkError(PortOpenErrorText(error, FName));
+        throw TLinkError(PortOpenErrorText(error, FName, reason));
     }
     // A pseudo-terminal has no modem lines; that is no reason to refuse the port.
     FPort.setDataTerminalReady(true);

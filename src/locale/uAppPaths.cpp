@@ -82,6 +82,13 @@ QString UserDataFile(const QString& name) {
     return UserFolder(name);
 }
 
+QString CacheFolder(const QString& name) {
+    const QString base = AppMode() == TAppMode::Portable
+                             ? AppDir()
+                             : StandardFolder(QStandardPaths::GenericCacheLocation);
+    return base + QLatin1Char('/') + name;
+}
+
 QString LocaleDir() {
     return UserFolder(QStringLiteral("locale"));
 }
@@ -112,12 +119,12 @@ QString FilesDescription() {
     line("device snapshots", UserFolder(QStringLiteral("snapshots")));
     line("geo-fence files", UserFolder(QStringLiteral("fences")));
     line("transcripts", LogDir());
-    line("map tile cache", UserFolder(QStringLiteral("webengine")));
+    line("map tile cache", CacheFolder(QStringLiteral("webengine")));
     line("job records", UserDataFile(QStringLiteral("records.sqlite")));
     line("records kept aside", UserDataFile(QStringLiteral("records-spool.jsonl")));
     text += QStringLiteral("A program whose folder is writable keeps its files beside it; one "
                            "installed in a folder the user cannot write keeps them in the "
-                           "user's configuration and data folders.\n");
+                           "user's configuration, data and cache folders.\n");
     return text;
 }
 

@@ -34,6 +34,9 @@ QString SettingsFilePath();
 QString UserFolder(const QString& name);
 // A file of the program's own in the same place as those folders ("records.sqlite").
 QString UserDataFile(const QString& name);
+// The folder of a cache of that name ("webengine"): beside the executable, or under the user's
+// cache folder (XDG_CACHE_HOME), which the user may empty at any time.
+QString CacheFolder(const QString& name);
 // The folder of the language files the user (and the program) writes.
 QString LocaleDir();
 // The folder of the session transcripts.

@@ -73,11 +73,11 @@ TEST_F(PortSwitchTest, OpensWithTheFieldsAndClosesAgain) {
 }
 
 TEST_F(PortSwitchTest, AFailedOpenShowsThePortErrorAndStaysClosed) {
-    Port->FailOpenWith = "Unable to open com port (Error: 2)";
+    Port->FailOpenWith = "cannot open /dev/ttyUSB7: no such file or device";
     Switch()->click();
 
     ASSERT_EQ(Messages.Messages.size(), 1);
-    EXPECT_EQ(Messages.Messages[0].Text, "Unable to open com port (Error: 2)");
+    EXPECT_EQ(Messages.Messages[0].Text, "cannot open /dev/ttyUSB7: no such file or device");
     EXPECT_EQ(Messages.Messages[0].Caption, "ERROR");
     EXPECT_EQ(Messages.Messages[0].Icon, TMessageIcon::Error);
     ExpectClosed();
@@ -143,8 +143,7 @@ TEST_F(WindowTest, AMissingPortIsNamedInTheMessage) {
     Find<QPushButton>("btn_Switch")->click();
 
     ASSERT_EQ(Messages.Messages.size(), 1);
-    EXPECT_EQ(Messages.Messages[0].Text,
-              "Unable to open com port (Error: 2)\nThe port /dev/ttyTERVO9 does not exist. Check "
-              "that the device is plugged in and choose a port from the list.");
+    EXPECT_EQ(Messages.Messages[0].Text, "cannot open /dev/ttyTERVO9: no such file or device");
+    EXPECT_EQ(Messages.Messages[0].Caption, "ERROR");
     EXPECT_TRUE(Find<QWidget>("cboCOMIndex")->isEnabled());
 }

@@ -65,6 +65,8 @@ TEST_F(WindowTest, FirstStartInAnEmptyFolderWritesSettingsAndTheMasterFile) {
                                  "tsOther hidden", "tsSnapshot"}));
     EXPECT_EQ(Window->minimumSize(), QSize(992, 596));
     EXPECT_EQ(Window->maximumSize(), QSize(992, 596));
+    // The task bar's icon: the icon theme's, or the program's own where the theme has none.
+    EXPECT_FALSE(Window->windowIcon().pixmap(32).isNull());
 }
 
 TEST_F(WindowTest, StartsWithTheLayoutTextsAndChoices) {

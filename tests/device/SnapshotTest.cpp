@@ -111,11 +111,18 @@ TEST(Snapshot, MalformedTextIsRefusedNamingTheLine) {
         {head + "P17=\xFF\xFE\r\n", "line 4: not UTF-8 text"},
         {"[Device]\r\nID=1\r\n", "no [Params] section"},
         {"", "no [Params] section"},
+        {"[Device]\r\nFormat=99\r\n[Params]\r\n",
+         "line 2: the file is in snapshot format 99, newer than this program reads (format 1)"},
+        {"[device]\r\nformat = 0\r\n[Params]\r\n",
+         "line 2: Format is a snapshot format number, not \"0\""},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
         EXPECT_EQ(ParseError(c.text), QLatin1String(c.error));
     }
+    // Format 1, written or not, is this program's.
+    EXPECT_EQ(ParseError("[Device]\r\nFormat=1\r\n[Params]\r\n"), QString());
+    EXPECT_EQ(ParseError(head), QString());
     // A refused text leaves nothing behind.
     TSnapshot snapshot;
     ASSERT_EQ(snapshot.Parse(kExample), std::nullopt);

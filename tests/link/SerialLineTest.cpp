@@ -207,8 +207,7 @@ QString OpenFailureAsOrdinaryUser(const QString& path) {
 
 TEST(SerialPort, OpenFailuresSayWhatToDo) {
     EXPECT_EQ(OpenFailure("/dev/tervo-no-such-port"),
-              "Unable to open com port (Error: 2)\nThe port /dev/tervo-no-such-port does not "
-              "exist. Check that the device is plugged in and choose a port from the list.");
+              "cannot open /dev/tervo-no-such-port: no such file or device");
 
     // A terminal the user may not use: the message names the device's group and the fix.
     int master = -1;
@@ -220,18 +219,15 @@ TEST(SerialPort, OpenFailuresSayWhatToDo) {
     const QString group = PortAccessGroup(QString::fromLocal8Bit(name));
     EXPECT_FALSE(group.isEmpty());
     EXPECT_EQ(OpenFailureAsOrdinaryUser(QString::fromLocal8Bit(name)),
-              QStringLiteral("Unable to open com port (Error: 13)\nYou have no permission to use "
-                             "the port %1. Add your user to the \"%2\" group (sudo usermod -aG %2 "
-                             "$USER), then log out and log in again.")
+              QStringLiteral("cannot open %1: permission denied (add yourself to the %2 group: "
+                             "sudo usermod -aG %2 $USER, then log out and in again)")
                   .arg(QString::fromLocal8Bit(name), group));
     ::close(master);
 
-    // One the user may use but that another program holds.
+    // One the user may use but that another program holds; a file that is no terminal.
     EXPECT_EQ(PortOpenErrorText(QSerialPort::PermissionError, "/dev/null"),
-              "Unable to open com port (Error: 13)\nThe port /dev/null is in use by another "
-              "program. Close that program, then open the port again.");
-    EXPECT_EQ(PortOpenErrorText(QSerialPort::UnsupportedOperationError, "/dev/null"),
-              "SetCommState function failed (Error: 22)");
+              "cannot open /dev/null: the port is in use");
+    EXPECT_EQ(OpenFailure("/dev/null"), "cannot open /dev/null: not a serial port");
 }
 
 TEST(SerialPort, ClosingAClosedPortIsNoError) {

@@ -39,6 +39,7 @@ TEST_F(AppPaths, AWritableFolderKeepsEveryFileBesideTheProgram) {
     EXPECT_EQ(LocaleDir(), Path("locale"));
     EXPECT_EQ(UserFolder("param"), Path("param"));
     EXPECT_EQ(LogDir(), Path("log"));
+    EXPECT_EQ(CacheFolder("webengine"), Path("webengine"));
     EXPECT_EQ(SharedLocaleDir(), QString());
     const QString help = FilesDescription();
     EXPECT_TRUE(help.contains("portable mode")) << help.toStdString();
@@ -77,6 +78,7 @@ TEST(InstalledPaths, FilesGoToTheUsersFoldersAndShippedLanguagesAreListedAfterTh
     EXPECT_EQ(LocaleDir(), prefix.Path("home/data/tervo-assistant/locale"));
     EXPECT_EQ(UserFolder("param"), prefix.Path("home/data/tervo-assistant/param"));
     EXPECT_EQ(LogDir(), prefix.Path("home/data/tervo-assistant/log"));
+    EXPECT_EQ(CacheFolder("webengine"), prefix.Path("home/cache/tervo-assistant/webengine"));
     EXPECT_EQ(SharedLocaleDir(), prefix.Path("share/tervo-assistant"));
     const QString help = FilesDescription();
     EXPECT_TRUE(help.contains("installed mode")) << help.toStdString();

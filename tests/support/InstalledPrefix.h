@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 // An installed program in a temporary prefix: bin/ that the user cannot write, the shipped
-// files in share/tervo-assistant/, and the user's configuration and data folders pointed
+// files in share/tervo-assistant/, and the user's configuration, data and cache folders pointed
 // into the same temporary folder. The program's folder is bin/ while it lives.
 class TInstalledPrefix {
 public:
@@ -21,12 +21,14 @@ public:
                                                    QFileDevice::ReadOther | QFileDevice::ExeOther));
         qputenv("XDG_CONFIG_HOME", Path("home/config").toUtf8());
         qputenv("XDG_DATA_HOME", Path("home/data").toUtf8());
+        qputenv("XDG_CACHE_HOME", Path("home/cache").toUtf8());
         SetAppDirOverride(Path("bin"));
     }
     ~TInstalledPrefix() {
         SetAppDirOverride(QString());
         qunsetenv("XDG_CONFIG_HOME");
         qunsetenv("XDG_DATA_HOME");
+        qunsetenv("XDG_CACHE_HOME");
         // The temporary folder must be able to remove bin/.
         QFile::setPermissions(Path("bin"),
                               QFile::permissions(Path("bin")) | QFileDevice::WriteOwner);

@@ -221,7 +221,7 @@ int main(int argc, char** argv) {
     std::vector<TCliResult> results;
     for (const auto& device : devices) {
         results.push_back({device->Port(), &device->Report()});
-        if (!options->Quiet) {
+        if (!options->Quiet && device->Opened()) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(device->Port()),
                          qPrintable(CliSummary(device->Report())));
         }

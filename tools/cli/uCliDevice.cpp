@@ -41,10 +41,11 @@ void TCliDevice::Run() {
     } catch (const TLinkError& error) {
         FReport.Result = TDeviceResult::LineError;
         FReport.Error = error.Text();
-        Q_EMIT Progress(FPortText, QStringLiteral("cannot open the port: %1").arg(error.Text()));
+        Q_EMIT Progress(FPortText, error.Text());
         Q_EMIT Done();
         return;
     }
+    FOpened = true;
     switch (FJob) {
     case TJob::Backup:
         FSession->Backup();

@@ -26,6 +26,8 @@ public:
     // Valid once Done has been raised.
     const TSessionReport& Report() const { return FReport; }
     const TSnapshot& Backup() const { return FBackup; }
+    // False when the port did not open: the progress line has said why.
+    bool Opened() const { return FOpened; }
 
     // Opens the port and runs the job; call on the device's thread.
     void Run();
@@ -49,6 +51,7 @@ private:
     std::unique_ptr<TExchangeEngine> FEngine;
     std::unique_ptr<TDeviceSession> FSession;
     QString FLineError;
+    bool FOpened = false;
     TSessionReport FReport;
     TSnapshot FBackup;
 };
