@@ -46,8 +46,9 @@ TEST_F(CliTest, RestoresAFleetAtOnceAndReportsEveryDevice) {
     EXPECT_EQ(silent.Received(), QStringList(3, writes.first())); // asked three times
     EXPECT_EQ(hangingUp.Received(), writes.first(3));
 
-    const QJsonArray devices =
-        QJsonDocument::fromJson(ReadFile(Path("fleet.json"))).object()["devices"].toArray();
+    const QJsonObject report = QJsonDocument::fromJson(ReadFile(Path("fleet.json"))).object();
+    EXPECT_EQ(report["format"], 1);
+    const QJsonArray devices = report["devices"].toArray();
     ASSERT_EQ(devices.size(), 4);
     const QStringList results = {"confirmed", "differs", "no-answer", "line-error"};
     for (int i = 0; i < 4; ++i) {

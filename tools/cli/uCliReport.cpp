@@ -63,7 +63,8 @@ QByteArray CliReportJson(const std::vector<TCliResult>& results) {
         }
         devices.append(device);
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("devices"), devices}})
+    return QJsonDocument(QJsonObject{{QStringLiteral("format"), kCliReportFormat},
+                                     {QStringLiteral("devices"), devices}})
         .toJson(QJsonDocument::Indented);
 }
 

@@ -12,7 +12,11 @@ struct TCliResult {
     const TSessionReport* Report = nullptr;
 };
 
-// The JSON report: {"devices":[{"port","id","result","params":{KEY:{state,sent,device}}}]}.
+// The version of the report's layout, its "format" key.
+inline constexpr int kCliReportFormat = 1;
+
+// The JSON report (docs/report.md):
+// {"format":1,"devices":[{"port","id","result","error","params":{KEY:{state,sent,device}}}]}.
 QByteArray CliReportJson(const std::vector<TCliResult>& results);
 // "confirmed", "differs", "no-answer" or "line-error".
 QString CliResultName(const TSessionReport& report);
