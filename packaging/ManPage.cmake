@@ -16,6 +16,9 @@ execute_process(
   COMMAND_ERROR_IS_FATAL ANY)
 file(REMOVE_RECURSE ${stage})
 file(READ ${OUTPUT} page)
+# The page's text has the path as help2man writes it, each "-" escaped for troff.
+string(REPLACE "-" "\\-" escaped_stage "${stage}")
+string(REPLACE "${escaped_stage}" "" page "${page}")
 string(REPLACE "${stage}" "" page "${page}")
 file(WRITE ${OUTPUT} "${page}")
 execute_process(COMMAND gzip -9nf ${OUTPUT} COMMAND_ERROR_IS_FATAL ANY)

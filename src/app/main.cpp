@@ -15,7 +15,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("tervo-assistant"));
     QCoreApplication::setApplicationVersion(ProgramVersion());
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Tervo GPS tracker configuration assistant"));
+    parser.setApplicationDescription(
+        QStringLiteral("Tervo GPS tracker configuration assistant: reads, edits and writes the "
+                       "settings of a tracker on a serial line, its geo-fences on a map."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Print this help and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
