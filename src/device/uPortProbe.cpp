@@ -82,7 +82,7 @@ TPortProbe ProbePort(const QString& port, int baud, std::chrono::milliseconds li
     line.setBaudRate(baud);
     if (!line.open(QIODevice::ReadWrite)) {
         probe.State = StateOf(PortOpenFault(line.error(), path));
-        probe.Error = PortOpenErrorText(line.error(), path);
+        probe.Error = PortOpenErrorText(line.error(), path, line.errorString());
         return probe;
     }
     QByteArray received;
