@@ -30,11 +30,6 @@ QString UserName() {
     return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
 }
 
-QString ProgramVersion() {
-    const QString version = QCoreApplication::applicationVersion();
-    return version.isEmpty() ? QStringLiteral(TERVO_VERSION) : version;
-}
-
 bool IsRecordTime(const QString& text) {
     static const QRegularExpression form(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"));
@@ -64,6 +59,11 @@ const std::array<TRecordField, 17>& RecordTextFields() {
         {"states", "states", &TJobRecord::States},
     }};
     return fields;
+}
+
+QString TJobRecord::ProgramVersion() {
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral(TERVO_VERSION) : version;
 }
 
 TJobRecord TJobRecord::Begin(const QDateTime& started) {

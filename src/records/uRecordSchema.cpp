@@ -1,5 +1,7 @@
 #include "uRecordSchema.h"
 
+#include "uJobRecord.h"
+
 #include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -65,7 +67,7 @@ std::optional<QString> TRecordSchema::Prepare(QSqlDatabase& db, int target) {
         return QStringLiteral("it holds records of schema version %1, and this program (%2 %3) "
                               "knows versions up to %4: use a newer program with it")
             .arg(version)
-            .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion())
+            .arg(QCoreApplication::applicationName(), TJobRecord::ProgramVersion())
             .arg(target);
     };
     // Most opens find the schema in place and take no lock.

@@ -17,7 +17,8 @@ constexpr int kBusyTimeoutMs = 10'000;
 constexpr int kConnectTimeoutS = 5;
 
 QString ErrorText(const QSqlError& error) {
-    const QString text = error.text().trimmed();
+    // The server's text may run over several lines.
+    const QString text = error.text().simplified();
     return text.isEmpty() ? QStringLiteral("unknown database error") : text;
 }
 

@@ -67,7 +67,10 @@ std::optional<QString> TRecorder::Find(const TRecordFilter& filter,
     // What this PC kept aside, filtered and ordered by the same query in memory.
     std::vector<TJobRecord> spooled;
     if (const auto spoolError = FSpool.Read(spooled)) {
-        return QStringLiteral("%1: %2; %3").arg(FStore.Location().Display(), *error, *spoolError);
+        return QStringLiteral("%1; %2").arg(*error, *spoolError);
+    }
+    if (spooled.empty()) {
+        return error;
     }
     TRecordStore memory(TRecordsLocation{.Path = QStringLiteral(":memory:")});
     if (const auto memoryError = memory.Add(spooled)) {

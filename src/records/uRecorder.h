@@ -30,8 +30,8 @@ public:
     std::optional<QString> Flush();
 
     // The records that match, newest first, the spooled ones stored first. When the database
-    // cannot be reached, the spooled records that match, with a notice saying so; the error
-    // text when neither can be read.
+    // cannot be reached, the spooled records that match, with a notice saying so; the
+    // database's error text when it cannot be read and the spool holds nothing.
     [[nodiscard]] std::optional<QString> Find(const TRecordFilter& filter,
                                               std::vector<TJobRecord>& records, QString& notice);
 

@@ -64,9 +64,11 @@ struct TRun {
     QString Err;
 };
 
-inline TRun RunCli(const QStringList& arguments) {
+// program: the tervo-cli to run, the build's unless a test copies it elsewhere.
+inline TRun RunCli(const QStringList& arguments,
+                   const QString& program = QStringLiteral(TERVO_CLI)) {
     QProcess cli;
-    cli.start(QStringLiteral(TERVO_CLI), arguments);
+    cli.start(program, arguments);
     EXPECT_TRUE(cli.waitForFinished(120'000));
     return {cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardOutput()),
             QString::fromLocal8Bit(cli.readAllStandardError())};

@@ -5,13 +5,16 @@
 #include "uAtomicFile.h"
 #include "uCliDevice.h"
 #include "uCliOptions.h"
+#include "uCliRecords.h"
 #include "uCliReport.h"
 #include "uCliScan.h"
 #include "uFenceExchange.h"
+#include "uRecorder.h"
 #include "uSnapshot.h"
 #include "uSnapshotDiff.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QThread>
 #include <cstdio>
 #include <memory>
@@ -197,51 +200,69 @@ int main(int argc, char** argv) {
         PrintError(error);
         return kFileError;
     }
-    // The commands on files alone, and scan.
+    // The commands on files and records alone, and scan.
     const std::initializer_list<std::pair<const char*, int (*)(const TCliOptions&)>> fileCommands =
         {{"diff", RunDiff},
          {"fences-export", RunFencesExport},
          {"fences-import", RunFencesImport},
-         {"scan", RunScan}};
+         {"scan", RunScan},
+         {"records", RunRecords}};
     for (const auto& [name, run] : fileCommands) {
         if (options->Command == QLatin1String(name)) {
             return run(*options);
         }
     }
+    // A records address that cannot be used sends nothing to any device either.
+    QString recordsError;
+    const auto recordsLocation = TRecordsLocation::Configured(options->Records, recordsError);
+    if (!recordsLocation) {
+        PrintError(recordsError);
+        return kFileError;
+    }
     TSnapshot snapshot;
+    QByteArray snapshotBytes; // for the records: the template's SHA-256
     if (!options->Files.isEmpty()) {
         // A snapshot that cannot be read sends nothing to any device.
         if (const auto loadError = snapshot.Load(options->Files.first())) {
             PrintError(*loadError);
             return kFileError;
         }
+        QFile file(options->Files.first());
+        snapshotBytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     const auto devices = RunDevices(*options, snapshot);
     std::vector<TCliResult> results;
+    std::vector<TJobRecord> records;
     for (const auto& device : devices) {
         results.push_back({device->Port(), &device->Report()});
+        records.push_back(CliJobRecord(*options, *device, snapshotBytes));
         if (!options->Quiet && device->Opened()) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(device->Port()),
                          qPrintable(CliSummary(device->Report())));
         }
     }
-    const int status = CliExitStatus(results);
+    int status = CliExitStatus(results);
     if (options->Command == QLatin1String("backup") && status == 0) {
         if (const auto saveError = devices.front()->Backup().Save(options->Out)) {
             PrintError(*saveError);
-            return kFileError;
-        }
-        if (!options->Quiet) {
-            std::fprintf(stderr, "%s: saved %s\n", qPrintable(devices.front()->Port()),
-                         qPrintable(options->Out));
+            records.front().Detail = QStringLiteral("not saved: %1").arg(*saveError);
+            status = kFileError;
+        } else {
+            records.front().Detail = QStringLiteral("saved to %1").arg(options->Out);
+            if (!options->Quiet) {
+                std::fprintf(stderr, "%s: saved %s\n", qPrintable(devices.front()->Port()),
+                             qPrintable(options->Out));
+            }
         }
     }
     if (!options->Report.isEmpty()) {
         if (const auto reportError = WriteFileAtomic(options->Report, CliReportJson(results))) {
             PrintError(*reportError);
-            return kFileError;
+            status = kFileError;
         }
     }
+    TRecorder recorder(*recordsLocation);
+    KeepCliRecords(recorder, records);
     return status;
 }

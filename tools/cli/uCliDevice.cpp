@@ -22,6 +22,8 @@ void TCliDevice::Release() {
 }
 
 void TCliDevice::Run() {
+    FStarted = QDateTime::currentDateTimeUtc();
+    FClock.start();
     FPort = std::make_unique<TQtSerialPort>();
     // Before the engine's own handler, which ends the session.
     connect(FPort.get(), &ICommPort::LineLost, this,
@@ -42,6 +44,7 @@ void TCliDevice::Run() {
         FReport.Result = TDeviceResult::LineError;
         FReport.Error = error.Text();
         Q_EMIT Progress(FPortText, error.Text());
+        FElapsedMs = FClock.elapsed();
         Q_EMIT Done();
         return;
     }
@@ -66,5 +69,6 @@ void TCliDevice::Finish() {
     }
     FBackup = FSession->Result();
     FPort->Close();
+    FElapsedMs = FClock.elapsed();
     Q_EMIT Done();
 }

@@ -3,6 +3,8 @@
 #include "uDeviceSession.h"
 #include "uSnapshot.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -28,6 +30,9 @@ public:
     const TSnapshot& Backup() const { return FBackup; }
     // False when the port did not open: the progress line has said why.
     bool Opened() const { return FOpened; }
+    // When the job started (UTC) and how long it took, once Done has been raised.
+    const QDateTime& Started() const { return FStarted; }
+    qint64 ElapsedMs() const { return FElapsedMs; }
 
     // Opens the port and runs the job; call on the device's thread.
     void Run();
@@ -54,4 +59,7 @@ private:
     bool FOpened = false;
     TSessionReport FReport;
     TSnapshot FBackup;
+    QDateTime FStarted;
+    QElapsedTimer FClock;
+    qint64 FElapsedMs = 0;
 };

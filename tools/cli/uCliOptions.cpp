@@ -17,16 +17,19 @@ struct TCommand {
     bool ManyPorts; // takes several
     int Files;      // positional snapshot files
     bool NeedsPort = true;
+    bool Records = false; // takes --records: a job that is recorded, or the list of records
 };
 
-const std::array<TCommand, 7> kCommands = {{
-    {"backup", "backup --port PORT [--baud N] --out FILE",
-     "Reads every setting and geo-fence of a device into a snapshot.", true, false, 0},
+const std::array<TCommand, 8> kCommands = {{
+    {"backup", "backup --port PORT [--baud N] [--records URL] --out FILE",
+     "Reads every setting and geo-fence of a device into a snapshot.", true, false, 0, true, true},
     {"restore",
-     "restore --port PORT [--port PORT ...] [--baud N] [--report FILE] [--no-read-back] SNAPSHOT",
-     "Writes a snapshot to devices, checks and reads every value back.", true, true, 1},
-    {"verify", "verify --port PORT [--port PORT ...] [--baud N] [--report FILE] SNAPSHOT",
-     "Compares devices with a snapshot; writes nothing.", true, true, 1},
+     "restore --port PORT [--port PORT ...] [--baud N] [--report FILE] [--records URL] "
+     "[--no-read-back] SNAPSHOT",
+     "Writes a snapshot to devices, checks and reads every value back.", true, true, 1, true, true},
+    {"verify",
+     "verify --port PORT [--port PORT ...] [--baud N] [--report FILE] [--records URL] SNAPSHOT",
+     "Compares devices with a snapshot; writes nothing.", true, true, 1, true, true},
     {"diff", "diff SNAPSHOT_A SNAPSHOT_B", "Lists the settings in which two snapshots differ.",
      false, false, 2},
     {"fences-export", "fences-export SNAPSHOT OUT.geojson",
@@ -36,6 +39,10 @@ const std::array<TCommand, 7> kCommands = {{
     {"scan", "scan [--port PORT ...] [--baud N] [--json]",
      "Asks every serial port (or those given) at once which tracker is there.", true, true, 0,
      false},
+    {"records",
+     "records [--id ID] [--since DATE] [--until DATE] [--operation OP] [--result R] "
+     "[--format table|csv|json] [--records URL]",
+     "Lists the records of the jobs done on devices, newest first.", false, false, 0, false, true},
 }};
 
 QString Usage() {
@@ -58,9 +65,13 @@ QString Usage() {
         "Every command takes --quiet (no progress lines on standard error) and --help (its\n"
         "own options; --help-all shows them all). A port is a name such as ttyUSB0 (opened as\n"
         "/dev/ttyUSB0) or a path.\n"
+        "backup, restore and verify keep a record of each device's job in the records database:\n"
+        "--records FILE or postgresql://user@host:port/dbname, else [records] Database= of the\n"
+        "settings file, else records.sqlite in the user's data folder.\n"
         "\nExit status:\n"
-        "  0  every value confirmed (diff: the files are equal; scan: a tracker answered)\n"
-        "  1  some value differs\n"
+        "  0  every value confirmed (diff: the files are equal; scan: a tracker answered;\n"
+        "     records: records listed)\n"
+        "  1  some value differs (records: none match)\n"
         "  2  a usage or file error\n"
         "  3  some device did not answer or its line failed (scan: none answered)\n");
     return text;
@@ -144,6 +155,38 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
                                         QStringLiteral("Print this help and exit."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print the ports as JSON instead of a table."));
+    const QCommandLineOption records(
+        QStringLiteral("records"),
+        QStringLiteral("The records database: a file, or postgresql://user@host:port/dbname."),
+        QStringLiteral("URL"));
+    // records: the filter's options and the texts they set
+    const std::array<std::pair<QCommandLineOption, QString TRecordFilter::*>, 5> filters = {{
+        {QCommandLineOption(QStringLiteral("id"), QStringLiteral("Only this device's records."),
+                            QStringLiteral("ID")),
+         &TRecordFilter::DeviceId},
+        {QCommandLineOption(QStringLiteral("since"),
+                            QStringLiteral("Only records from this date or time on (2024-05-01, "
+                                           "2024-05-01T10:00; UTC unless an offset is given)."),
+                            QStringLiteral("DATE")),
+         &TRecordFilter::Since},
+        {QCommandLineOption(QStringLiteral("until"),
+                            QStringLiteral("Only records up to this date (its whole day) or time."),
+                            QStringLiteral("DATE")),
+         &TRecordFilter::Until},
+        {QCommandLineOption(QStringLiteral("operation"),
+                            QStringLiteral("Only this operation (backup, restore, verify, ...)."),
+                            QStringLiteral("OP")),
+         &TRecordFilter::Operation},
+        {QCommandLineOption(QStringLiteral("result"),
+                            QStringLiteral("Only this result (confirmed, differs, no-answer, "
+                                           "line-error, ...)."),
+                            QStringLiteral("R")),
+         &TRecordFilter::Result},
+    }};
+    const QCommandLineOption format(
+        QStringLiteral("format"),
+        QStringLiteral("table (default), csv (RFC 4180, for a spreadsheet) or json."),
+        QStringLiteral("FORMAT"));
     parser.addOptions({helpOption, quiet});
     if (command->Ports) {
         parser.addOptions({port, baud});
@@ -159,6 +202,16 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
     }
     if (commandName == QLatin1String("scan")) {
         parser.addOption(json);
+    }
+    const bool isRecords = commandName == QLatin1String("records");
+    if (command->Records) {
+        parser.addOption(records);
+    }
+    if (isRecords) {
+        for (const auto& filter : filters) {
+            parser.addOption(filter.first);
+        }
+        parser.addOption(format);
     }
     QStringList rest = arguments;
     rest.removeAt(1); // the command
@@ -221,5 +274,37 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
     }
     options.ReadBack = !(commandName == QLatin1String("restore") && parser.isSet(noReadBack));
     options.Json = commandName == QLatin1String("scan") && parser.isSet(json);
+    if (command->Records && parser.isSet(records)) {
+        options.Records = parser.value(records);
+        if (options.Records.trimmed().isEmpty()) {
+            return usageError(QStringLiteral("--records needs a file or a postgresql:// address"));
+        }
+    }
+    if (isRecords) {
+        for (const auto& [option, member] : filters) {
+            options.Filter.*member = parser.value(option).trimmed();
+        }
+        for (auto [member, endOfDay] :
+             {std::pair{&TRecordFilter::Since, false}, std::pair{&TRecordFilter::Until, true}}) {
+            QString& date = options.Filter.*member;
+            if (date.isEmpty()) {
+                continue;
+            }
+            const auto time = RecordTimeOf(date, endOfDay);
+            if (!time) {
+                return usageError(QStringLiteral("\"%1\" is not a date such as 2024-05-01 or "
+                                                 "2024-05-01T10:00")
+                                      .arg(date));
+            }
+            date = *time;
+        }
+        if (parser.isSet(format)) {
+            options.Format = parser.value(format);
+        }
+        if (!QStringList{QStringLiteral("table"), QStringLiteral("csv"), QStringLiteral("json")}
+                 .contains(options.Format)) {
+            return usageError(QStringLiteral("--format takes table, csv or json"));
+        }
+    }
     return options;
 }

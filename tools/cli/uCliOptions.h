@@ -1,12 +1,15 @@
 #pragma once
 
+#include "uRecordStore.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 // The command line of tervo-cli, checked: what to do, on which ports, with which files.
 struct TCliOptions {
-    QString Command;   // backup, restore, verify, diff, fences-export, fences-import or scan
+    // backup, restore, verify, diff, fences-export, fences-import, scan or records
+    QString Command;
     QStringList Ports; // scan: empty for the system's ports
     int Baud = 9600;
     QString Out;    // backup: the snapshot to write
@@ -17,6 +20,11 @@ struct TCliOptions {
     // restore, verify: the snapshot; diff: the two snapshots; fences-export and fences-import:
     // the snapshot and the GeoJSON or KML file
     QStringList Files;
+    // backup, restore, verify, records: --records, the records database; null when not given
+    QString Records;
+    // records: which to list, and as "table", "csv" or "json"
+    TRecordFilter Filter;
+    QString Format = QStringLiteral("table");
 };
 
 // Reads the arguments (the program name first). On a usage error returns nullopt with the

@@ -1,6 +1,7 @@
 #include "uCliReport.h"
 
 #include "uDeviceSession.h"
+#include "uSessionReportJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,55 +10,20 @@
 
 namespace {
 
-QString StateName(TParamState state) {
-    switch (state) {
-    case TParamState::Confirmed:
-        return QStringLiteral("confirmed");
-    case TParamState::Differs:
-        return QStringLiteral("differs");
-    case TParamState::NoAnswer:
-        break;
-    }
-    return QStringLiteral("no-answer");
-}
-
 QJsonValue TextOrNull(const QString& text) {
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
 } // namespace
 
-QString CliResultName(const TSessionReport& report) {
-    switch (report.Result) {
-    case TDeviceResult::Confirmed:
-        return QStringLiteral("confirmed");
-    case TDeviceResult::Differs:
-        return QStringLiteral("differs");
-    case TDeviceResult::NoAnswer:
-        return QStringLiteral("no-answer");
-    case TDeviceResult::LineError:
-    case TDeviceResult::Cancelled:
-        break;
-    }
-    return QStringLiteral("line-error");
-}
-
 QByteArray CliReportJson(const std::vector<TCliResult>& results) {
     QJsonArray devices;
     for (const TCliResult& result : results) {
         const TSessionReport& report = *result.Report;
-        QJsonObject params;
-        for (const TParamCheck& check : report.Params) {
-            params.insert(check.Key,
-                          QJsonObject{{QStringLiteral("state"), StateName(check.State)},
-                                      {QStringLiteral("sent"), check.Sent},
-                                      {QStringLiteral("device"),
-                                       check.Device ? QJsonValue(*check.Device) : QJsonValue()}});
-        }
         QJsonObject device{{QStringLiteral("port"), result.Port},
                            {QStringLiteral("id"), TextOrNull(report.Id)},
-                           {QStringLiteral("result"), CliResultName(report)},
-                           {QStringLiteral("params"), params}};
+                           {QStringLiteral("result"), SessionResultName(report)},
+                           {QStringLiteral("params"), SessionParamsJson(report)}};
         if (!report.Error.isEmpty()) {
             device.insert(QStringLiteral("error"), report.Error);
         }

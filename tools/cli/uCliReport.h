@@ -18,8 +18,6 @@ inline constexpr int kCliReportFormat = 1;
 // The JSON report (docs/report.md):
 // {"format":1,"devices":[{"port","id","result","error","params":{KEY:{state,sent,device}}}]}.
 QByteArray CliReportJson(const std::vector<TCliResult>& results);
-// "confirmed", "differs", "no-answer" or "line-error".
-QString CliResultName(const TSessionReport& report);
 // 0 every value confirmed, 1 some value differs, 3 some device did not answer or its line
 // failed (this wins over 1).
 int CliExitStatus(const std::vector<TCliResult>& results);
