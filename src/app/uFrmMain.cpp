@@ -16,6 +16,7 @@
 #include "uMapBridge.h"
 #include "uMapOfflineNotice.h"
 #include "uMessageService.h"
+#include "uParamControls.h"
 #include "uParamGroups.h"
 #include "uProfile.h"
 #include "uRawConsole.h"
@@ -59,10 +60,6 @@ constexpr int kLargeFontPx = 16;
 constexpr int kSmallFontPx = 11;
 constexpr int kPortListMs = 2000;
 constexpr int kRowGap = 4;
-
-// The four alarms of each authorised number, in the order of the device's flags.
-constexpr std::array<const char*, TFrmMain::kAlarmsPerRow> kAlarmTexts = {
-    "Geofence Alarm", "Self Geofence Alarm", "SOS Alarm", "Battery Alarm"};
 
 // The six columns of the geo-fence list.
 constexpr std::array<const char*, 6> kGeoFenceColumns = {
@@ -170,10 +167,8 @@ void TFrmMain::BuildWindow() {
     ui->RzMeter_GPS->ConfigureSignal();
     ui->RzMeter_Battery->ConfigureBattery();
     ui->RzMeter_Volume->ConfigureVolume();
-    CreateTimeLabels();
-    CreateAlarmBoxes();
+    CreateAlarmGrid(*ui);
     CreateStatusStrip();
-    OrderAlarmTabs();
     // The editable lists keep their own items: Enter takes the typed text without adding it.
     for (QComboBox* list : {static_cast<QComboBox*>(ui->cboCOMIndex), ui->cboBatteryAlert,
                             ui->CBox_UploadingInterval, ui->Cbox_UploadingTimes}) {
@@ -230,73 +225,6 @@ void TFrmMain::CreateStatusStrip() {
         button->setEnabled(false);
         x += kButtonWidth;
     }
-}
-
-// Row r holds the eight half-hours from hour 4r on; each label is named after the hour and
-// "0" or "5" for its half.
-void TFrmMain::CreateTimeLabels() {
-    constexpr int kPerRow = 8;
-    for (int i = 0; i < kTimeLabels; ++i) {
-        const int hour = i / 2;
-        const int half = i % 2;
-        auto* label = new QLabel(ui->pnl_WorkingTime);
-        label->setObjectName(QString::asprintf("lbl_Main_%.2d%d", hour, half * 5));
-        label->setText(i == 0 ? QStringLiteral("00:01")
-                              : QString::asprintf("%.2d:%.2d", hour, half * 30));
-        label->setGeometry((i % kPerRow) * 54, (i / kPerRow) * 24, 52, 22);
-        label->setAlignment(Qt::AlignCenter);
-        label->setAutoFillBackground(true);
-        FTimeLabels[i] = label;
-    }
-}
-
-// Four alarm boxes per authorised number, on the row of its number field, with a thin line
-// behind each row.
-void TFrmMain::CreateAlarmBoxes() {
-    for (int row = 0; row < kAlarmRows; ++row) {
-        const int y = 10 + 40 * row;
-        auto* line = new QFrame(ui->pnl_CheckAlarm);
-        line->setFrameShape(QFrame::HLine);
-        line->setFrameShadow(QFrame::Sunken);
-        line->setGeometry(0, y + 26, ui->pnl_CheckAlarm->width(), 2);
-        for (int alarm = 0; alarm < kAlarmsPerRow; ++alarm) {
-            auto* box = new QCheckBox(QString::fromUtf8(kAlarmTexts[alarm]), ui->pnl_CheckAlarm);
-            box->setObjectName(QStringLiteral("cbVIP_%1%2").arg(row + 1).arg(alarm + 1));
-            box->setGeometry(alarm * 150, y, 146, 24);
-            box->setChecked(true);
-            FAlarmBoxes[row][alarm] = box;
-        }
-    }
-}
-
-// A keyboard user goes through each authorised number's row: the number, then its alarms.
-void TFrmMain::OrderAlarmTabs() {
-    const std::array<QWidget*, kAlarmRows> numbers = {ui->edtVIP_1, ui->edtVIP_2, ui->edtVIP_3,
-                                                      ui->edtVIP_4, ui->edtVIP_5};
-    QWidget* previous = nullptr;
-    for (int row = 0; row < kAlarmRows; ++row) {
-        for (QWidget* next : {numbers[row], static_cast<QWidget*>(FAlarmBoxes[row][0]),
-                              static_cast<QWidget*>(FAlarmBoxes[row][1]),
-                              static_cast<QWidget*>(FAlarmBoxes[row][2]),
-                              static_cast<QWidget*>(FAlarmBoxes[row][3])}) {
-            if (previous != nullptr) {
-                setTabOrder(previous, next);
-            }
-            previous = next;
-        }
-    }
-    setTabOrder(previous, ui->CBox_CheckAll);
-}
-
-// "Select All" is ticked exactly when every alarm box is.
-void TFrmMain::ShowSelectAllState() {
-    bool all = true;
-    for (const auto& row : FAlarmBoxes) {
-        for (const QCheckBox* box : row) {
-            all = all && box->isChecked();
-        }
-    }
-    ui->CBox_CheckAll->setChecked(all);
 }
 
 void TFrmMain::ConnectHandlers() {
@@ -364,11 +292,6 @@ void TFrmMain::ConnectHandlers() {
     connect(ui->cbLanguage, &QComboBox::activated, this, &TFrmMain::cbLanguageChange);
     connect(ui->edt_Send, &QLineEdit::returnPressed, FConsole.get(),
             &TRawConsole::btn_AdvOper_SendClick);
-    for (const auto& row : FAlarmBoxes) {
-        for (QCheckBox* box : row) {
-            connect(box, &QAbstractButton::toggled, this, &TFrmMain::ShowSelectAllState);
-        }
-    }
     connect(ui->cboCOMIndex, &TPortComboBox::PopupAboutToShow, this, &TFrmMain::RefreshPorts);
     connect(&tmPortList, &QTimer::timeout, this, &TFrmMain::RefreshPorts);
 
@@ -515,9 +438,9 @@ void TFrmMain::ApplyTranslations() {
         {ui->lblVIP_1, "Call 1"},
         {ui->lblVIP_2, "Call 2"},
     });
-    for (const auto& row : FAlarmBoxes) {
-        for (int alarm = 0; alarm < kAlarmsPerRow; ++alarm) {
-            SetCaption(row[alarm], TranslateText(QString::fromUtf8(kAlarmTexts[alarm])));
+    for (const auto& row : AlarmGrid(*ui)) {
+        for (int alarm = 0; alarm < kAlarmColumns; ++alarm) {
+            SetCaption(row[alarm], TranslateText(QString::fromLatin1(kAlarmTexts[alarm])));
         }
     }
     ApplyCaptions({

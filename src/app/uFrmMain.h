@@ -18,7 +18,6 @@ namespace Ui {
 class TFrmMain;
 }
 class IMessageService;
-class QCheckBox;
 class QLabel;
 class QPushButton;
 class TFieldStates;
@@ -42,10 +41,6 @@ class TSessionLog;
 class TFrmMain : public QWidget, public IEngineHost {
     Q_OBJECT
 public:
-    static constexpr int kAlarmRows = 5;
-    static constexpr int kAlarmsPerRow = 4;
-    static constexpr int kTimeLabels = 48;
-
     // Runs the whole start-up; message boxes and file dialogs go through messages.
     TFrmMain(IMessageService& messages, const TCommPortFactory& portFactory,
              QWidget* parent = nullptr);
@@ -107,8 +102,6 @@ private:
     void ApplyAddedTexts();
     void ShowBatchOutcome(const TBatchOutcome& outcome);
     void UpdateBatchButtons();
-    void CreateTimeLabels();
-    void CreateAlarmBoxes();
     void CreateParameterLayer();
     void ConnectHandlers();
     void FormCreate();
@@ -124,8 +117,6 @@ private:
     void RememberConnection();
     // Stores one key of the settings file's [config] section; false after reporting an error.
     bool WriteSetting(const QString& key, const QString& value);
-    void ShowSelectAllState();
-    void OrderAlarmTabs();
     void AssignKeyFilters();
     void NoteStartupError(const std::optional<QString>& error);
     void lblIDMouseDown(const QMouseEvent& press);
@@ -163,9 +154,6 @@ private:
     QLabel* FOutcome = nullptr;
     QPushButton* FResume = nullptr;
     QPushButton* FCancelBatch = nullptr;
-
-    std::array<QLabel*, kTimeLabels> FTimeLabels{};
-    std::array<std::array<QCheckBox*, kAlarmsPerRow>, kAlarmRows> FAlarmBoxes{};
 
     TKeyFilter* FDigitKeys = new TKeyFilter(QStringLiteral("0123456789"), this);
     TKeyFilter* FPhoneNumberKeys = new TKeyFilter(QStringLiteral("+0123456789"), this);

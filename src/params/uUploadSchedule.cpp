@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
-#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -39,12 +38,20 @@ std::optional<int> LabelOfMinute(int minute) {
 } // namespace
 
 TUploadSchedule::TUploadSchedule(Ui::TFrmMain& ui, QObject* parent) : QObject(parent), FUi(ui) {
+    // Row r holds the eight half-hours from hour 4r on.
+    constexpr int kPerRow = 8;
     for (int i = 0; i < kTimeLabels; ++i) {
-        FLabels[i] = ui.pnl_WorkingTime->findChild<QLabel*>(LabelName(i));
-        if (FLabels[i] == nullptr) {
-            throw std::logic_error("missing time label " + LabelName(i).toStdString());
-        }
-        FLabels[i]->installEventFilter(this);
+        const int hour = i / 2;
+        const int half = i % 2;
+        auto* label = new QLabel(ui.pnl_WorkingTime);
+        label->setObjectName(LabelName(i));
+        label->setText(i == 0 ? QStringLiteral("00:01")
+                              : QString::asprintf("%.2d:%.2d", hour, half * 30));
+        label->setGeometry((i % kPerRow) * 54, (i / kPerRow) * 24, 52, 22);
+        label->setAlignment(Qt::AlignCenter);
+        label->setAutoFillBackground(true);
+        label->installEventFilter(this);
+        FLabels[i] = label;
     }
     using TReaction = void (TUploadSchedule::*)();
     const std::initializer_list<std::pair<QRadioButton*, TReaction>> modes = {

@@ -28,7 +28,8 @@ public:
     static constexpr int kTimeLabels = 48;
     static constexpr int kKeepAliveOff = 300; // spin edit value while keep-alive is off
 
-    // Finds the grid labels (made by the window in code) and takes their clicks.
+    // Makes the grid's labels (one per half hour, named lbl_Main_HHx, x 0 or 5 for the half)
+    // and takes their clicks.
     explicit TUploadSchedule(Ui::TFrmMain& ui, QObject* parent = nullptr);
 
     void RBtn_Main_01Click();
