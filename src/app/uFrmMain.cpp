@@ -515,7 +515,7 @@ QStringList TFrmMain::AddedTexts() {
            OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts() + ControlTexts() +
            TMapBridge::Texts() + TSnapshotActions::Texts() +
            QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
-           TfrmCustomCMD::Texts() + TFenceFileActions::Texts();
+           TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

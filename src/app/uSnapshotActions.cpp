@@ -186,6 +186,7 @@ void TSnapshotActions::SessionFinished() {
     case TDeviceResult::Differs:
         break;
     case TDeviceResult::Cancelled:
+    case TDeviceResult::Interrupted:
         return; // the user cancelled, or started something else
     case TDeviceResult::LineError: {
         // A lost or closed line has been reported by the window already.
@@ -247,7 +248,7 @@ void TSnapshotActions::RestoreWritten() {
     const TSessionReport& report = FSession.Report();
     QStringList differing;
     for (const TParamCheck& check : report.Params) {
-        if (check.State != TParamState::Confirmed) {
+        if (check.State != TParamState::Confirmed && check.State != TParamState::Echoed) {
             differing.append(CaptionOf(check.Key));
         }
     }

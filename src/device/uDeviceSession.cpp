@@ -24,8 +24,14 @@ bool WorthWriting(const QString& key, const QString& value) {
 
 } // namespace
 
+int TSessionReport::Count(TParamState state) const {
+    return int(std::count_if(Params.begin(), Params.end(),
+                             [state](const TParamCheck& c) { return c.State == state; }));
+}
+
 TDeviceSession::TDeviceSession(TExchangeEngine& engine, QObject* parent)
     : QObject(parent), FEngine(engine) {
+    FEngine.SetSameValue(&TParamCatalogue::SameWrite);
     connect(&FEngine, &TExchangeEngine::CommandAnswered, this, &TDeviceSession::OnAnswered);
     connect(&FEngine, &TExchangeEngine::BatchChanged, this, &TDeviceSession::OnBatch);
 }
@@ -65,7 +71,7 @@ void TDeviceSession::Plan(const TSnapshot& snapshot, bool write, bool read) {
         if (!value || (write && !WorthWriting(key, *value)) || (!write && !entry.Readable)) {
             continue;
         }
-        FReport.Params.push_back({key, *value, std::nullopt, TParamState::NoAnswer});
+        FReport.Params.push_back({key, *value, std::nullopt, TParamState::NotSent});
         if (write) {
             FPlan.push_back({entry.WriteCommand(*value), key, TPhase::Write,
                              qsizetype(FReport.Params.size()) - 1});
@@ -91,6 +97,7 @@ void TDeviceSession::Start(const QString& label) {
     FNext = 0;
     FRetries = 0;
     FRunning = true;
+    FInterrupted = false;
     Q_EMIT Step(label);
     if (FPlan.empty()) {
         Finish(TDeviceResult::Confirmed);
@@ -126,13 +133,42 @@ void TDeviceSession::Keep(const TPlanned& planned, const TCmdAnswer& answer) {
         return;
     }
     TParamCheck& check = FReport.Params[planned.Check];
+    // A write the device answered otherwise stays so whatever it reads back.
+    if (planned.Phase == TPhase::ReadBack && check.State != TParamState::Echoed) {
+        return;
+    }
     check.Device = ReplyValue(answer.Reply);
-    const bool same = planned.Phase == TPhase::Write ? answer.Check == TWriteCheck::Confirmed
-                                                     : *check.Device == check.Sent;
-    // A write the device echoed differently stays a difference whatever it reads back.
-    const bool earlierDiffers =
-        planned.Phase == TPhase::ReadBack && check.State == TParamState::Differs;
-    check.State = same && !earlierDiffers ? TParamState::Confirmed : TParamState::Differs;
+    if (answer.State == TCmdState::Unusable) {
+        check.State = TParamState::Unusable;
+    } else if (planned.Phase == TPhase::Write) {
+        check.State =
+            answer.State == TCmdState::Confirmed ? TParamState::Echoed : TParamState::Differs;
+    } else {
+        const TParamEntry& entry = *TParamCatalogue::Find(check.Key);
+        check.State = TParamCatalogue::SameValue(entry, check.Sent, *check.Device)
+                          ? TParamState::Confirmed
+                          : TParamState::Differs;
+    }
+}
+
+void TDeviceSession::Interrupt() {
+    if (FRunning) {
+        FInterrupted = true;
+        FEngine.Interrupt();
+    }
+}
+
+// The planned command the device left unanswered: a write or a verify's read is "no answer";
+// a read-back leaves its write's echo standing.
+void TDeviceSession::KeepUnanswered() {
+    if (FNext >= FPlan.size() || FPlan[FNext].Check < 0 || FPlan[FNext].Phase == TPhase::ReadBack) {
+        return;
+    }
+    FReport.Params[FPlan[FNext].Check].State = TParamState::NoAnswer;
+}
+
+QString TDeviceSession::InFlight() const {
+    return FNext < FPlan.size() ? QString::fromLatin1(CommandText(FPlan[FNext].Cmd)) : QString();
 }
 
 void TDeviceSession::KeepBackup(const QString& key, const QByteArray& reply) {
@@ -157,17 +193,21 @@ void TDeviceSession::OnBatch(const TBatchOutcome& outcome) {
         return;
     case TBatchEnd::Complete: {
         const bool differs =
-            std::any_of(FReport.Params.begin(), FReport.Params.end(),
-                        [](const TParamCheck& c) { return c.State != TParamState::Confirmed; });
+            std::any_of(FReport.Params.begin(), FReport.Params.end(), [](const TParamCheck& c) {
+                return c.State != TParamState::Confirmed && c.State != TParamState::Echoed;
+            });
         Finish(differs ? TDeviceResult::Differs : TDeviceResult::Confirmed);
         return;
     }
     case TBatchEnd::NoAnswer: {
-        const QString command =
-            FNext < FPlan.size() ? QString::fromLatin1(CommandText(FPlan[FNext].Cmd)) : QString();
+        if (!outcome.Resumable) {
+            return; // given up on already
+        }
+        const QString command = InFlight();
         if (FRetries >= kRetries) {
+            KeepUnanswered();
             Finish(TDeviceResult::NoAnswer, QStringLiteral("no answer to %1").arg(command));
-            FEngine.Cancel();
+            FEngine.GiveUp();
             return;
         }
         ++FRetries;
@@ -179,7 +219,7 @@ void TDeviceSession::OnBatch(const TBatchOutcome& outcome) {
         QMetaObject::invokeMethod(
             this,
             [this] {
-                if (!FRunning) {
+                if (!FRunning || FInterrupted) {
                     return;
                 }
                 if (const auto error = FEngine.Resume()) {
@@ -191,9 +231,27 @@ void TDeviceSession::OnBatch(const TBatchOutcome& outcome) {
     }
     case TBatchEnd::LineLost:
     case TBatchEnd::PortClosed:
-        Finish(TDeviceResult::LineError, QStringLiteral("the line was lost"));
+        if (outcome.HeadSent) {
+            KeepUnanswered();
+            Finish(TDeviceResult::LineError,
+                   QStringLiteral("the line was lost during %1").arg(outcome.InFlight()));
+        } else {
+            Finish(TDeviceResult::LineError, QStringLiteral("the line was lost"));
+        }
+        return;
+    case TBatchEnd::Interrupted:
+        if (outcome.HeadSent) {
+            KeepUnanswered();
+        }
+        Finish(TDeviceResult::Interrupted,
+               outcome.HeadSent ? QStringLiteral("interrupted; no answer to %1").arg(InFlight())
+                                : QStringLiteral("interrupted"));
         return;
     case TBatchEnd::Cancelled:
+    case TBatchEnd::Superseded:
+        if (outcome.HeadSent) {
+            KeepUnanswered();
+        }
         Finish(TDeviceResult::Cancelled, QStringLiteral("cancelled"));
         return;
     }

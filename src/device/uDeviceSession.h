@@ -10,23 +10,35 @@
 
 class TExchangeEngine;
 
-enum class TParamState { Confirmed, Differs, NoAnswer };
-enum class TDeviceResult { Confirmed, Differs, NoAnswer, LineError, Cancelled };
+// What became of one parameter of a restore or verify (the report's "state", see
+// docs/snapshot.md).
+enum class TParamState {
+    Confirmed, // the device, read, holds the value: read back after a write, or verified
+    Echoed,    // written and echoed with the value sent, but not read back
+    Differs,   // the device holds something else (echoed or read back)
+    NoAnswer,  // sent, and the device did not answer
+    NotSent,   // never sent: the run ended before it
+    Unusable,  // the device answered with something the program cannot use
+    Refused,   // breaks a rule of its parameter: never sent
+};
+enum class TDeviceResult { Confirmed, Differs, NoAnswer, LineError, Cancelled, Interrupted };
 
 // One parameter of a restore or verify: the value the snapshot holds, what the device holds.
 struct TParamCheck {
     QString Key;
     QString Sent;
     std::optional<QString> Device; // nullopt while the device has not told
-    TParamState State = TParamState::NoAnswer;
+    TParamState State = TParamState::NotSent;
 };
 
 // What became of one device.
 struct TSessionReport {
     QString Id; // the device identity of its replies; empty when it never answered
     TDeviceResult Result = TDeviceResult::NoAnswer;
-    QString Error;                   // the line's error text, or the unanswered command
+    QString Error; // the line's error text, or the command the device left unanswered
     std::vector<TParamCheck> Params; // restore and verify, in the order they were sent
+
+    int Count(TParamState state) const;
 };
 
 // Backs up, restores or verifies one device on an engine that is already connected: one batch
@@ -37,6 +49,7 @@ struct TSessionReport {
 // Restore writes the snapshot's keys in the restore order (P21 only with a count of at least
 // 1), each checked against its echo, then reads every written key back unless told not to.
 // Verify reads the same keys and writes nothing. Backup reads every readable parameter.
+// Values are compared as the device stores them (TParamCatalogue::SameValue).
 class TDeviceSession : public QObject {
     Q_OBJECT
 public:
@@ -50,6 +63,9 @@ public:
     // The name the engine gives the batches from now on, in the user's words; empty: the
     // operation's own ("backup", "restore", "verify").
     void SetBatchLabel(const QString& label) { FBatchLabel = label; }
+    // Stops once the command in flight is answered (or given up on); what was not sent is
+    // reported as such and the device as interrupted.
+    void Interrupt();
 
     bool Running() const { return FRunning; }
     const TSessionReport& Report() const { return FReport; }
@@ -76,6 +92,9 @@ private:
     void OnBatch(const TBatchOutcome& outcome);
     void Keep(const TPlanned& planned, const TCmdAnswer& answer);
     void KeepBackup(const QString& key, const QByteArray& reply);
+    void KeepUnanswered();
+    // The planned command the device is expected to answer, as sent.
+    QString InFlight() const;
     void Finish(TDeviceResult result, const QString& error = QString());
 
     TExchangeEngine& FEngine;
@@ -83,6 +102,7 @@ private:
     std::size_t FNext = 0; // the planned command the device is expected to answer
     int FRetries = 0;
     bool FRunning = false;
+    bool FInterrupted = false;
     bool FBackup = false;
     TSessionReport FReport;
     TSnapshot FResult;

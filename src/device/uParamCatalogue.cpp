@@ -220,6 +220,13 @@ std::optional<TRuleFault> CheckLayout(const TParamEntry& entry, const QStringLis
     return std::nullopt;
 }
 
+// Two readings of one field; text that is no number of its kind compares as text.
+template <class TRead> bool SameReading(const QString& a, const QString& b, TRead read) {
+    const auto x = read(a);
+    const auto y = read(b);
+    return x && y ? *x == *y : a == b;
+}
+
 } // namespace
 
 TCmdItem TParamEntry::ReadCommand() const {
@@ -405,4 +412,40 @@ QStringList TParamCatalogue::Texts() {
     }
     captions.removeDuplicates();
     return texts + captions;
+}
+
+bool TParamCatalogue::SameField(const TParamEntry& entry, int field, const QString& a,
+                                const QString& b) {
+    const TFieldRule* rule = entry.Rule(field);
+    switch (rule ? rule->Kind : TFieldRule::TKind::Text) {
+    case TFieldRule::TKind::Integer:
+    case TFieldRule::TKind::Switch:
+        return SameReading(a, b, [](const QString& text) { return TextToInt64(text); });
+    case TFieldRule::TKind::Coord:
+        return SameReading(a, b, CoordToSteps);
+    case TFieldRule::TKind::Phone:
+    case TFieldRule::TKind::Text:
+        break;
+    }
+    return a == b;
+}
+
+bool TParamCatalogue::SameValue(const TParamEntry& entry, const QString& a, const QString& b) {
+    const QStringList x = SplitArgs(a);
+    const QStringList y = SplitArgs(b);
+    if (x.size() != y.size()) {
+        return false;
+    }
+    for (qsizetype field = 0; field < x.size(); ++field) {
+        if (!SameField(entry, int(field), x[field], y[field])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TParamCatalogue::SameWrite(const TCmdItem& cmd, const QString& held) {
+    const auto key = KeyOfCommand(cmd);
+    const TParamEntry* entry = key ? Find(*key) : nullptr;
+    return entry ? SameValue(*entry, CommandValue(cmd), held) : CommandValue(cmd) == held;
 }

@@ -82,4 +82,15 @@ public:
     static const TFieldRule* FieldRule(QStringView key, int field);
     // Every text the rules' messages may look up, for the language file.
     static QStringList Texts();
+
+    // Whether two values of a parameter are the same as the device stores them: numbers and
+    // coordinates by value at the device's precision ("060" is 60, "000.0000" is 0), texts
+    // exactly, as each field's rule says. Values of another field count differ. The one
+    // comparison behind the window's marks, the snapshot diff, and restore and verify.
+    static bool SameValue(const TParamEntry& entry, const QString& a, const QString& b);
+    // The same for one field (counted from the value's first).
+    static bool SameField(const TParamEntry& entry, int field, const QString& a, const QString& b);
+    // Whether a write's echo (the reply's fields from the third on) holds the value sent.
+    // Commands of no catalogue parameter compare as texts.
+    static bool SameWrite(const TCmdItem& cmd, const QString& held);
 };

@@ -1,24 +1,31 @@
 #include "uSessionReportJson.h"
 
 #include "uDeviceSession.h"
+#include "uParamCatalogue.h"
 
+#include <QHash>
 #include <QJsonValue>
+#include <algorithm>
 
-namespace {
-
-QString StateName(TParamState state) {
+QString SessionStateName(TParamState state) {
     switch (state) {
     case TParamState::Confirmed:
         return QStringLiteral("confirmed");
+    case TParamState::Echoed:
+        return QStringLiteral("echoed");
     case TParamState::Differs:
         return QStringLiteral("differs");
     case TParamState::NoAnswer:
+        return QStringLiteral("no-answer");
+    case TParamState::NotSent:
+        return QStringLiteral("not-sent");
+    case TParamState::Unusable:
+        return QStringLiteral("unusable");
+    case TParamState::Refused:
         break;
     }
-    return QStringLiteral("no-answer");
+    return QStringLiteral("refused");
 }
-
-} // namespace
 
 QString SessionResultName(const TSessionReport& report) {
     switch (report.Result) {
@@ -28,6 +35,8 @@ QString SessionResultName(const TSessionReport& report) {
         return QStringLiteral("differs");
     case TDeviceResult::NoAnswer:
         return QStringLiteral("no-answer");
+    case TDeviceResult::Interrupted:
+        return QStringLiteral("interrupted");
     case TDeviceResult::LineError:
     case TDeviceResult::Cancelled:
         break;
@@ -35,14 +44,36 @@ QString SessionResultName(const TSessionReport& report) {
     return QStringLiteral("line-error");
 }
 
+std::vector<const TParamCheck*> SessionParamsInOrder(const TSessionReport& report) {
+    static const QHash<QString, int> order = [] {
+        QHash<QString, int> positions;
+        int position = 0;
+        for (const TParamEntry& entry : TParamCatalogue::Entries()) {
+            positions.insert(entry.Key, position++);
+        }
+        return positions;
+    }();
+    std::vector<const TParamCheck*> checks;
+    for (const TParamCheck& check : report.Params) {
+        checks.push_back(&check);
+    }
+    std::stable_sort(checks.begin(), checks.end(), [](const TParamCheck* a, const TParamCheck* b) {
+        return order.value(a->Key) < order.value(b->Key);
+    });
+    return checks;
+}
+
+QJsonObject SessionParamJson(const TParamCheck& check) {
+    return QJsonObject{
+        {QStringLiteral("state"), SessionStateName(check.State)},
+        {QStringLiteral("sent"), check.Sent},
+        {QStringLiteral("device"), check.Device ? QJsonValue(*check.Device) : QJsonValue()}};
+}
+
 QJsonObject SessionParamsJson(const TSessionReport& report) {
     QJsonObject params;
     for (const TParamCheck& check : report.Params) {
-        params.insert(check.Key,
-                      QJsonObject{{QStringLiteral("state"), StateName(check.State)},
-                                  {QStringLiteral("sent"), check.Sent},
-                                  {QStringLiteral("device"),
-                                   check.Device ? QJsonValue(*check.Device) : QJsonValue()}});
+        params.insert(check.Key, SessionParamJson(check));
     }
     return params;
 }

@@ -2,12 +2,22 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <vector>
 
+struct TParamCheck;
 struct TSessionReport;
+enum class TParamState;
 
-// A device's report in the words of tervo-cli's JSON report, which the job records keep too.
+// A device's report in the words of tervo-cli's JSON report, which the job records keep too
+// (docs/report.md).
 
-// "confirmed", "differs", "no-answer" or "line-error".
+// "confirmed", "differs", "no-answer", "line-error" or "interrupted".
 QString SessionResultName(const TSessionReport& report);
+// "confirmed", "echoed", "differs", "no-answer", "not-sent", "unusable" or "refused".
+QString SessionStateName(TParamState state);
+// The report's keys in the catalogue's order (P08.2 before P08.10).
+std::vector<const TParamCheck*> SessionParamsInOrder(const TSessionReport& report);
+// One key's {"state","sent","device"}.
+QJsonObject SessionParamJson(const TParamCheck& check);
 // The per-key states: {KEY:{"state","sent","device"}}.
 QJsonObject SessionParamsJson(const TSessionReport& report);

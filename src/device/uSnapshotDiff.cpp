@@ -11,7 +11,9 @@ std::vector<TDiffRow> CompareSnapshots(const TSnapshot& a, const TSnapshot& b) {
     for (const TParamEntry& entry : TParamCatalogue::Entries()) {
         auto left = a.Param(entry.Key);
         auto right = b.Param(entry.Key);
-        if (left != right) {
+        const bool same = left && right ? TParamCatalogue::SameValue(entry, *left, *right)
+                                        : left.has_value() == right.has_value();
+        if (!same) {
             rows.push_back({entry.Key, entry.Caption, std::move(left), std::move(right)});
         }
     }

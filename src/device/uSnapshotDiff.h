@@ -17,7 +17,7 @@ struct TDiffRow {
 };
 
 // The catalogue parameters whose values differ, in the catalogue's order. Values are compared
-// as texts, exactly: the device's text is what a restore writes.
+// as the device stores them (TParamCatalogue::SameValue).
 std::vector<TDiffRow> CompareSnapshots(const TSnapshot& a, const TSnapshot& b);
 
 // The snapshot's parameters a verify found different on the device, in the restore order, the

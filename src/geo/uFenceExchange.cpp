@@ -25,8 +25,6 @@ constexpr qint64 kStepsPerMinute = 10000;
 constexpr qint64 kStepsPerWholeDegree = 600000;
 // Seven decimals of a degree tell every device step apart.
 constexpr double kExportScale = 1e7;
-// Ten-millionths of a degree in a step: 10^7 / 600,000 = 50 / 3.
-constexpr qint64 kTenMillionthsPerThreeSteps = 50;
 // Far more than 64 detailed outlines; a larger file is no fence file.
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 
@@ -104,24 +102,10 @@ QString DeviceName(const QString& name) {
     return kept.simplified().left(kGeoFenceNameLength).trimmed();
 }
 
-// A corner as the table keeps it: the degrees a read of the device value shows, so long as
-// Write Selected Geo-fence sends that value again. Its conversion truncates, and the read's
-// millionths of a degree (finer than the device's step, but rounded, not always upwards) or a
-// decimal that binary cannot hold (114.1 is 114.09999...) can then fall just short of the step:
-// such a corner takes the least value at seven decimals inside the step instead.
+// A corner as the table keeps it: the degrees a read of the device value shows, which Write
+// Selected Geo-fence sends as that very value again.
 double AtDevicePrecision(double degrees) {
-    const QString text = TFenceExchange::DeviceCoord(degrees);
-    const double shown = CoordToDegrees(text);
-    if (DegreesToCoord(0, shown) == text) {
-        return shown;
-    }
-    const qint64 tenMillionths = (DeviceSteps(degrees) * kTenMillionthsPerThreeSteps + 2) / 3;
-    const double sign = degrees < 0 ? -1.0 : 1.0;
-    double inside = sign * static_cast<double>(tenMillionths) / kExportScale;
-    if (DegreesToCoord(0, inside) != text) {
-        inside = std::nextafter(inside, sign * 1000.0);
-    }
-    return inside;
+    return CoordToDegrees(TFenceExchange::DeviceCoord(degrees));
 }
 
 // The numbers the features take, and their fences.

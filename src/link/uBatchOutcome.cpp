@@ -26,14 +26,70 @@ const char* const kCompleteWritesText =
     "%1 done: %2 of %3 commands answered, %4 writes confirmed, %5 differ, in %6 s";
 const char* const kNoAnswerText =
     "%1 stopped: the device did not answer %2 (%3 of %4 answered). Resume: Alt+R";
-const char* const kLineLostText =
-    "%1 interrupted: the line was lost after %2 of %3 commands; %4 not done";
-const char* const kPortClosedText =
-    "%1 interrupted: the port was closed after %2 of %3 commands; %4 not done";
-const char* const kCancelledText = "%1 cancelled after %2 of %3 commands; %4 not done";
+const char* const kLineLostText = "%1 interrupted: the line was lost. %2";
+const char* const kPortClosedText = "%1 interrupted: the port was closed. %2";
+const char* const kCancelledText = "%1 cancelled by the user. %2";
+
+// Added since: the other ends, and the counts they give, writes and reads apart.
+const char* const kCompleteCountsText = "%1 done: %2, in %3 s";
+const char* const kGaveUpText = "%1 stopped: the device stopped answering. %2";
+const char* const kSupersededText = "%1 given up for another operation. %2";
+const char* const kInterruptedText = "%1 interrupted on request. %2";
+const char* const kWritesCount = "%1 of %2 writes answered (%3 confirmed, %4 differ)";
+const char* const kReadsCount = "%1 of %2 reads answered";
+const char* const kUnusableCount = "%1 replies the program cannot use";
+const char* const kRefusedCount = "%1 commands refused by the rules, never sent";
+const char* const kNoAnswerCount = "no answer to %1";
+const char* const kNotSentCount = "%1 not sent";
 
 QString Seconds(qint64 ms) {
     return QString::number(double(ms) / 1000.0, 'f', 1);
+}
+
+// "5 of 22 writes answered (5 confirmed, 0 differ); no answer to (P06,1,0); 16 not sent".
+QString Counts(const TBatchOutcome& o, const std::function<QString(const char*)>& t) {
+    QStringList parts;
+    if (o.Writes > 0) {
+        parts.append(
+            t(kWritesCount).arg(o.WritesAnswered()).arg(o.Writes).arg(o.Confirmed).arg(o.Differs));
+    }
+    if (o.Reads > 0) {
+        parts.append(t(kReadsCount).arg(o.ReadsAnswered()).arg(o.Reads));
+    }
+    if (o.Unusable > 0) {
+        parts.append(t(kUnusableCount).arg(o.Unusable));
+    }
+    if (o.Refused > 0) {
+        parts.append(t(kRefusedCount).arg(o.Refused));
+    }
+    if (o.NotAnswered() > 0) {
+        parts.append(t(kNoAnswerCount).arg(o.InFlight()));
+    }
+    if (o.NotSent() > 0) {
+        parts.append(t(kNotSentCount).arg(o.NotSent()));
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+const char* EndFrame(const TBatchOutcome& o) {
+    switch (o.End) {
+    case TBatchEnd::NoAnswer:
+        return kGaveUpText;
+    case TBatchEnd::LineLost:
+        return kLineLostText;
+    case TBatchEnd::PortClosed:
+        return kPortClosedText;
+    case TBatchEnd::Cancelled:
+        return kCancelledText;
+    case TBatchEnd::Superseded:
+        return kSupersededText;
+    case TBatchEnd::Interrupted:
+        return kInterruptedText;
+    case TBatchEnd::Running:
+    case TBatchEnd::Complete:
+        break;
+    }
+    return kCompleteCountsText;
 }
 
 } // namespace
@@ -75,11 +131,17 @@ QString CommandValue(const TCmdItem& cmd) {
     return cmd.Args.startsWith(QLatin1Char(',')) ? cmd.Args.mid(1) : cmd.Args;
 }
 
-TWriteCheck CheckWrite(const TCmdItem& cmd, const QByteArray& reply) {
+TCmdState CheckAnswer(const TCmdItem& cmd, const QByteArray& reply, const TSameValue& same) {
     if (cmd.RW == kCmdRead || reply.isEmpty()) {
-        return TWriteCheck::NotAWrite;
+        return TCmdState::Answered;
     }
-    return ReplyValue(reply) == CommandValue(cmd) ? TWriteCheck::Confirmed : TWriteCheck::Differs;
+    const QString held = ReplyValue(reply);
+    const bool equal = same ? same(cmd, held) : held == CommandValue(cmd);
+    return equal ? TCmdState::Confirmed : TCmdState::Differs;
+}
+
+QString TBatchOutcome::InFlight() const {
+    return NotAnswered() > 0 ? QString::fromLatin1(CommandText(Pending.first())) : QString();
 }
 
 QString BatchLabel(const QString& caption) {
@@ -98,33 +160,47 @@ QStringList OutcomeTexts() {
     return texts;
 }
 
+QStringList OutcomeCountTexts() {
+    QStringList texts;
+    for (const char* text :
+         {kCompleteCountsText, kGaveUpText, kSupersededText, kInterruptedText, kWritesCount,
+          kReadsCount, kUnusableCount, kRefusedCount, kNoAnswerCount, kNotSentCount}) {
+        texts.append(QString::fromLatin1(text));
+    }
+    return texts;
+}
+
 QString OutcomeText(const TBatchOutcome& o,
                     const std::function<QString(const QString&)>& translate) {
-    const auto t = [&](const char* text) { return translate(QString::fromLatin1(text)); };
+    const std::function<QString(const char*)> t = [&](const char* text) {
+        return translate(QString::fromLatin1(text));
+    };
     const QString done = QString::number(o.Answered);
     const QString total = QString::number(o.Total);
-    const QString notDone = QString::number(o.Total - o.Answered);
     switch (o.End) {
     case TBatchEnd::Running:
         return t(kRunningText).arg(o.Label).arg(std::min(o.Answered + 1, o.Total)).arg(o.Total);
     case TBatchEnd::Complete:
-        if (o.Writes() == 0) {
+        if (o.Unusable == 0 && o.Refused == 0 && o.Writes == 0) {
             return t(kCompleteText).arg(o.Label, done, total, Seconds(o.ElapsedMs));
         }
-        return t(kCompleteWritesText)
-            .arg(o.Label, done, total, QString::number(o.Confirmed), QString::number(o.Differs),
-                 Seconds(o.ElapsedMs));
+        if (o.Unusable == 0 && o.Refused == 0 && o.Reads == 0) {
+            return t(kCompleteWritesText)
+                .arg(o.Label, done, total, QString::number(o.Confirmed), QString::number(o.Differs),
+                     Seconds(o.ElapsedMs));
+        }
+        return t(kCompleteCountsText).arg(o.Label, Counts(o, t), Seconds(o.ElapsedMs));
     case TBatchEnd::NoAnswer:
-        return t(kNoAnswerText)
-            .arg(o.Label,
-                 o.Pending.isEmpty() ? QString() : QString::fromLatin1(CommandText(o.Pending[0])),
-                 done, total);
+        if (o.Resumable) {
+            return t(kNoAnswerText).arg(o.Label, o.InFlight(), done, total);
+        }
+        break;
     case TBatchEnd::LineLost:
-        return t(kLineLostText).arg(o.Label, done, total, notDone);
     case TBatchEnd::PortClosed:
-        return t(kPortClosedText).arg(o.Label, done, total, notDone);
     case TBatchEnd::Cancelled:
-        return t(kCancelledText).arg(o.Label, done, total, notDone);
+    case TBatchEnd::Superseded:
+    case TBatchEnd::Interrupted:
+        break;
     }
-    return QString();
+    return t(EndFrame(o)).arg(o.Label, Counts(o, t));
 }

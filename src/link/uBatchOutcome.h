@@ -27,40 +27,69 @@ QString CommandValue(const TCmdItem& cmd);
 // The marker of the transcript line that tells where the device went silent.
 inline constexpr const char* kNoAnswerLogLabel = "No answer";
 
-enum class TWriteCheck { NotAWrite, Confirmed, Differs };
+// What became of one command of a batch.
+enum class TCmdState {
+    NotSent,     // never sent: the batch ended before it
+    NotAnswered, // sent, and no reply came (a late one still verifies it)
+    Answered,    // a read the device answered
+    Confirmed,   // a write the device echoed with the value sent
+    Differs,     // a write the device answered with another value
+    Unusable,    // the device answered with something the program cannot use
+    Refused,     // breaks a rule of its parameter: never framed, never sent
+};
+
+// Whether a write's echo holds the value sent: the written value and the device's (the reply's
+// fields from the third on). Text equality unless an engine is given the device's own rules.
+using TSameValue = std::function<bool(const TCmdItem& cmd, const QString& held)>;
 
 // A command of a batch that the device answered.
 struct TCmdAnswer {
     TCmdItem Cmd;
     QByteArray Reply; // "(...)"; empty when the queue was advanced without a reply
-    TWriteCheck Check = TWriteCheck::NotAWrite;
+    TCmdState State = TCmdState::Answered;
+    bool Late = false; // answers a command of a batch that had already ended
 };
 
-// A write is confirmed when the device echoes exactly what was sent.
-TWriteCheck CheckWrite(const TCmdItem& cmd, const QByteArray& reply);
+// The state an answer gives its command: a read is answered, a write confirmed or differing.
+TCmdState CheckAnswer(const TCmdItem& cmd, const QByteArray& reply, const TSameValue& same);
 
 enum class TBatchEnd {
-    Running,    // still going (or going on again after Resume)
-    Complete,   // every command answered
-    NoAnswer,   // the device did not answer the command at the head; it stays queued
-    LineLost,   // the line failed under the batch
-    PortClosed, // the user closed the port during the batch
-    Cancelled,  // the user cancelled, or another operation took the queue over
+    Running,     // still going (or going on again after Resume)
+    Complete,    // every command answered
+    NoAnswer,    // the device did not answer the head; resumable while it stays queued
+    LineLost,    // the line failed under the batch
+    PortClosed,  // the user closed the port during the batch
+    Cancelled,   // the user cancelled
+    Superseded,  // another operation took the line over
+    Interrupted, // a stop was asked for: the command in flight was finished, the rest not sent
 };
 
 struct TBatchOutcome {
     QString Label; // what runs, in the user's words ("Read All")
     TBatchEnd End = TBatchEnd::Running;
     int Total = 0;
-    int Answered = 0;
-    int Confirmed = 0; // writes the device echoed exactly
+    int Reads = 0;     // commands of the batch that read
+    int Writes = 0;    // commands of the batch that write
+    int Answered = 0;  // commands answered, reads and writes
+    int Confirmed = 0; // writes the device echoed with the value sent
     int Differs = 0;   // writes the device answered with something else
+    int Unusable = 0;  // replies the program could not use
+    int Refused = 0;   // commands never sent because they break a rule
     qint64 ElapsedMs = 0;
     QList<TCmdItem> Pending; // commands not answered when the batch stopped, head first
+    bool HeadSent = false;   // the first of Pending was sent; the others never were
+    bool Resumable = false;  // stopped with the unanswered command still queued
 
-    // Every command answered and every write confirmed.
-    bool Succeeded() const { return End == TBatchEnd::Complete && Differs == 0; }
-    int Writes() const { return Confirmed + Differs; }
+    // Every command answered, every write confirmed, every reply usable.
+    bool Succeeded() const {
+        return End == TBatchEnd::Complete && Differs == 0 && Unusable == 0 && Refused == 0;
+    }
+    int WritesAnswered() const { return Confirmed + Differs; }
+    int ReadsAnswered() const { return Answered - WritesAnswered(); }
+    int NotAnswered() const { return HeadSent && !Pending.isEmpty() ? 1 : 0; }
+    int NotSent() const { return int(Pending.size()) - NotAnswered(); }
+    // The command sent and left unanswered, as sent; empty when there is none.
+    QString InFlight() const;
 };
 
 // A control's caption as a batch name: without its access key ("Read All [&A]" → "Read All").
@@ -69,8 +98,10 @@ QString BatchLabel(const QString& caption);
 // The one-line account of a batch for the window; texts go through translate.
 QString OutcomeText(const TBatchOutcome& outcome,
                     const std::function<QString(const QString&)>& translate);
-// Every text OutcomeText may look up, for the language file.
+// Every text OutcomeText may look up, for the language file: the first texts, then those
+// added since (appended at the end of the window's list so that earlier ids stay).
 QStringList OutcomeTexts();
+QStringList OutcomeCountTexts();
 
 Q_DECLARE_METATYPE(TCmdAnswer)
 Q_DECLARE_METATYPE(TBatchOutcome)

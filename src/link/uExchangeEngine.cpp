@@ -43,9 +43,14 @@ void TExchangeEngine::StartSend(bool Restart) {
         SetBusy(false);
         return;
     }
+    if (!Restart && FStopAfterHead) {
+        StopHere(); // asked during the pause: the next command is not sent
+        return;
+    }
     const TCmdItem head = FCmdList.front();
     SetBusy(true);
     SendCmd(head.ParamNo, head.RW, head.Args, head.Kind);
+    FHeadSent = !FCmdList.empty(); // a closed port has emptied the queue instead
 }
 
 std::optional<QString> TExchangeEngine::StartBatch(const QString& label) {
@@ -69,13 +74,14 @@ std::optional<QString> TExchangeEngine::Resume() {
     if (!CanResume()) {
         return std::nullopt;
     }
-    FBatch->End = TBatchEnd::Running;
+    ReopenBatch();
     ReportBatch();
     return SendOrAbandon(false);
 }
 
 bool TExchangeEngine::CanResume() const {
-    return FBatch && FBatch->End == TBatchEnd::NoAnswer && !FCmdList.empty() && !IsBusy();
+    return FBatch && FBatch->End == TBatchEnd::NoAnswer && FBatch->Resumable && !FCmdList.empty() &&
+           !IsBusy();
 }
 
 bool TExchangeEngine::WritesPending() const {
@@ -89,35 +95,123 @@ void TExchangeEngine::Cancel() {
     SetBusy(false);
 }
 
+void TExchangeEngine::GiveUp() {
+    if (FBatch && FBatch->End == TBatchEnd::NoAnswer && FBatch->Resumable) {
+        FBatch->Resumable = false;
+        RememberLate();
+        ReportBatch();
+    }
+    DropQueue();
+    SetBusy(false);
+}
+
+void TExchangeEngine::Interrupt() {
+    if (!FBatch || (FBatch->End != TBatchEnd::Running && FBatch->End != TBatchEnd::NoAnswer)) {
+        return;
+    }
+    FStopAfterHead = true;
+    if (FBatch->End == TBatchEnd::NoAnswer) {
+        StopHere(); // nothing in flight: the unanswered command was given up on already
+    }
+}
+
+void TExchangeEngine::StopHere() {
+    EndBatch(TBatchEnd::Interrupted);
+    DropQueue();
+    SetBusy(false);
+}
+
+void TExchangeEngine::DropQueue() {
+    FCmdList.clear();
+    FHeadSent = false;
+}
+
 void TExchangeEngine::BeginBatch() {
     FBatch = TBatchOutcome{};
     FBatch->Label = std::exchange(FNextLabel, QString());
     FBatch->Total = QueueLength();
+    for (const TCmdItem& cmd : FCmdList) {
+        ++(cmd.RW == kCmdRead ? FBatch->Reads : FBatch->Writes);
+    }
+    ++FBatchSerial;
+    FStopAfterHead = false;
     FBatchClock.start();
     ReportBatch();
 }
 
+// A stopped batch goes on: by Resume, or because the device answered after all.
+void TExchangeEngine::ReopenBatch() {
+    FBatch->End = TBatchEnd::Running;
+    FBatch->Resumable = false;
+    FBatch->HeadSent = false;
+    FBatch->Pending.clear();
+}
+
+void TExchangeEngine::Count(TCmdState state) {
+    ++FBatch->Answered;
+    FBatch->Confirmed += state == TCmdState::Confirmed ? 1 : 0;
+    FBatch->Differs += state == TCmdState::Differs ? 1 : 0;
+    FBatch->Unusable += state == TCmdState::Unusable ? 1 : 0;
+}
+
 void TExchangeEngine::RecordAnswer(const TCmdItem& head) {
-    const TCmdAnswer answer{head, FReply.Text, CheckWrite(head, FReply.Text)};
+    const TCmdAnswer answer{head, FReply.Text, CheckAnswer(head, FReply.Text, FSameValue), false};
     if (FBatch) {
-        // A late reply takes a stopped batch up again.
         if (FBatch->End == TBatchEnd::NoAnswer) {
-            FBatch->End = TBatchEnd::Running;
+            ReopenBatch(); // a late reply takes a stopped batch up again
         }
-        ++FBatch->Answered;
-        FBatch->Confirmed += answer.Check == TWriteCheck::Confirmed ? 1 : 0;
-        FBatch->Differs += answer.Check == TWriteCheck::Differs ? 1 : 0;
+        Count(answer.State);
     }
     Q_EMIT CommandAnswered(answer);
 }
 
-// A batch ends once; a stopped one (no answer) can still end as cancelled or superseded.
+// A reply to a command its batch gave up on still verifies it; while that batch is the last
+// one, its counts follow.
+void TExchangeEngine::RecordLateAnswer(const QByteArray& reply) {
+    const auto late = std::find_if(FLate.begin(), FLate.end(), [&](const TLateCommand& c) {
+        return AnswersCommand(reply, c.Cmd);
+    });
+    if (late == FLate.end()) {
+        return;
+    }
+    const TLateCommand command = *late;
+    FLate.erase(late);
+    const TCmdAnswer answer{command.Cmd, reply, CheckAnswer(command.Cmd, reply, FSameValue), true};
+    if (FBatch && command.Batch == FBatchSerial && FBatch->NotAnswered() > 0) {
+        Count(answer.State);
+        FBatch->Pending.removeFirst();
+        FBatch->HeadSent = false;
+    }
+    Q_EMIT CommandAnswered(answer);
+    if (FBatch && command.Batch == FBatchSerial) {
+        ReportBatch();
+    }
+}
+
+void TExchangeEngine::RememberLate() {
+    if (FHeadSent && !FCmdList.empty()) {
+        FLate.push_back({FCmdList.front(), FBatchSerial});
+        while (FLate.size() > kLateCommands) {
+            FLate.pop_front();
+        }
+    }
+}
+
+// A batch ends once; a stopped one (no answer) can still end otherwise. The command left
+// unanswered stays queued while the batch can be resumed; otherwise a late answer to it is
+// still awaited, unless the line is gone.
 void TExchangeEngine::EndBatch(TBatchEnd end) {
     if (!FBatch || (FBatch->End != TBatchEnd::Running && FBatch->End != TBatchEnd::NoAnswer)) {
         return;
     }
+    FBatch->ElapsedMs = FBatchClock.isValid() ? FBatchClock.elapsed() : 0;
     FBatch->End = end;
     FBatch->Pending = QList<TCmdItem>(FCmdList.begin(), FCmdList.end());
+    FBatch->HeadSent = FHeadSent && !FCmdList.empty();
+    FBatch->Resumable = end == TBatchEnd::NoAnswer && !FCmdList.empty();
+    if (end != TBatchEnd::NoAnswer && end != TBatchEnd::LineLost && end != TBatchEnd::PortClosed) {
+        RememberLate();
+    }
     if (FBatch->Succeeded()) {
         FReply.CompletedBatch = true;
     }
@@ -125,12 +219,17 @@ void TExchangeEngine::EndBatch(TBatchEnd end) {
 }
 
 void TExchangeEngine::AbortBatch(TBatchEnd end) {
+    if (end == TBatchEnd::LineLost || end == TBatchEnd::PortClosed) {
+        FLate.clear(); // no answer can come on a line that is gone
+    }
     EndBatch(end);
 }
 
 void TExchangeEngine::ReportBatch() {
     if (FBatch) {
-        FBatch->ElapsedMs = FBatchClock.isValid() ? FBatchClock.elapsed() : 0;
+        if (FBatch->End == TBatchEnd::Running) {
+            FBatch->ElapsedMs = FBatchClock.isValid() ? FBatchClock.elapsed() : 0;
+        }
         Q_EMIT BatchChanged(*FBatch);
     }
 }
@@ -206,6 +305,7 @@ void TExchangeEngine::NextCmd() {
     }
     RecordAnswer(FCmdList.front());
     FCmdList.pop_front();
+    FHeadSent = false;
     if (FCmdList.empty()) {
         SetBusy(false);
         SetProgressCount(0);
@@ -213,6 +313,10 @@ void TExchangeEngine::NextCmd() {
         return;
     }
     ReportBatch();
+    if (FStopAfterHead) {
+        StopHere();
+        return;
+    }
     const QPointer<TExchangeEngine> alive(this);
     WaitMs(FPauseMs);
     if (alive) {
@@ -221,27 +325,42 @@ void TExchangeEngine::NextCmd() {
 }
 
 void TExchangeEngine::ClearQueue() {
-    EndBatch(TBatchEnd::Cancelled);
+    EndBatch(TBatchEnd::Superseded);
     FHost.AddLog(QString());
+    FConsumed += FRxBuffer.size();
     FRxBuffer.clear();
-    FCmdList.clear();
+    ForgetArrivals();
+    DropQueue();
 }
 
 void TExchangeEngine::CancelQueue() {
-    FCmdList.clear();
+    DropQueue();
     SetProgress(0, 0);
     FOverTimeTicks = 0;
     tmOverTime.stop();
 }
 
+// Reads until the line holds nothing more: bytes that came while a reply was being handled
+// (whose notification the line does not repeat) are not left waiting for the next one.
 void TExchangeEngine::ComPortRxChar(qint64 Count) {
-    FRxBuffer.append(FPort.Read(Count > 0 ? Count : FPort.BytesWaiting()));
     // Handling a reply may end the engine's owner (a window closed in a message box, a
     // device whose line went away in the pause).
     const QPointer<TExchangeEngine> alive(this);
-    ProcessRxBuffer();
-    if (alive) {
+    qint64 count = Count > 0 ? Count : FPort.BytesWaiting();
+    while (count > 0) {
+        const QByteArray bytes = FPort.Read(count);
+        if (bytes.isEmpty()) {
+            break;
+        }
+        FReceived += bytes.size();
+        FRxBuffer.append(bytes);
+        FArrivals.push_back({FReceived, QDateTime::currentDateTime()});
+        ProcessRxBuffer();
+        if (!alive) {
+            return;
+        }
         BoundRxBuffer();
+        count = FPort.IsOpen() ? FPort.BytesWaiting() : 0;
     }
 }
 
@@ -251,17 +370,25 @@ void TExchangeEngine::ProcessRxBuffer() {
     // A dropped frame does not end the loop: a real reply behind it must not wait for
     // bytes that may never come.
     while (HasCompleteFrame(FRxBuffer)) {
-        if (!ExtractFrame(FRxBuffer, text)) {
+        const qsizetype before = FRxBuffer.size();
+        const bool framed = ExtractFrame(FRxBuffer, text);
+        const qsizetype taken = before - FRxBuffer.size();
+        const QDateTime arrived = ArrivalOf(FConsumed + taken);
+        FConsumed += taken;
+        ForgetArrivals();
+        if (!framed) {
             continue;
         }
-        FHost.AddLog(
-            LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]), text));
+        FHost.AddLog(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]), text,
+                             arrived));
         const bool answersHead = !FCmdList.empty() && AnswersCommand(text, FCmdList.front());
         const QPointer<TExchangeEngine> alive(this);
         const TReplyContext outer =
             std::exchange(FReply, TReplyContext{true, answersHead, false, text});
+        bool applied = false;
         try {
             FHost.HandleReply(text);
+            applied = true;
         } catch (...) {
             // A reply that cannot be applied does not advance the queue; the time-out
             // ends the batch.
@@ -270,10 +397,26 @@ void TExchangeEngine::ProcessRxBuffer() {
             return;
         }
         FReply = outer;
+        if (applied && !answersHead) {
+            RecordLateAnswer(text);
+        }
+    }
+}
+
+QDateTime TExchangeEngine::ArrivalOf(qint64 received) {
+    const auto read = std::find_if(FArrivals.begin(), FArrivals.end(),
+                                   [received](const TArrival& a) { return a.End >= received; });
+    return read == FArrivals.end() ? QDateTime::currentDateTime() : read->When;
+}
+
+void TExchangeEngine::ForgetArrivals() {
+    while (!FArrivals.empty() && FArrivals.front().End <= FConsumed) {
+        FArrivals.pop_front();
     }
 }
 
 void TExchangeEngine::BoundRxBuffer() {
+    const qsizetype before = FRxBuffer.size();
     // Bytes before the first delimiter can never become part of a reply text.
     const qsizetype start = FRxBuffer.indexOf('!');
     if (start < 0) {
@@ -286,19 +429,34 @@ void TExchangeEngine::BoundRxBuffer() {
     if (FRxBuffer.size() > kRxBufferLimit) {
         FRxBuffer.clear();
     }
+    FConsumed += before - FRxBuffer.size();
+    ForgetArrivals();
 }
 
 void TExchangeEngine::tmOverTimeTimer() {
     ++FOverTimeTicks;
-    if (FOverTimeTicks >= kOverTimeTicks) {
-        SetBusy(false);
-        if (!FCmdList.empty()) {
-            FHost.AddLog(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNoAnswerLogLabel)),
-                                 CommandText(FCmdList.front())));
-        }
-        EndBatch(TBatchEnd::NoAnswer);
-        Q_EMIT BatchTimedOut();
+    if (FOverTimeTicks < kOverTimeTicks) {
+        return;
     }
+    // A reply that has arrived is never timed out, even when its notification did not come.
+    if (FPort.IsOpen() && FPort.BytesWaiting() > 0) {
+        const QPointer<TExchangeEngine> alive(this);
+        ComPortRxChar(0);
+        if (!alive || !IsBusy() || FOverTimeTicks < kOverTimeTicks) {
+            return;
+        }
+    }
+    SetBusy(false);
+    if (!FCmdList.empty()) {
+        FHost.AddLog(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNoAnswerLogLabel)),
+                             CommandText(FCmdList.front())));
+    }
+    if (FStopAfterHead) {
+        StopHere();
+        return;
+    }
+    EndBatch(TBatchEnd::NoAnswer);
+    Q_EMIT BatchTimedOut();
 }
 
 void TExchangeEngine::WaitMs(int Ms) {
@@ -315,10 +473,9 @@ void TExchangeEngine::SetProgress(int total, int count) {
 }
 
 QString TExchangeEngine::LogLine(const char* direction, const QString& label,
-                                 const QByteArray& text) const {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString stamp = QLocale::system().toString(now.date(), QLocale::ShortFormat) +
-                          QLatin1Char(' ') + now.time().toString(QStringLiteral("HH:mm:ss"));
+                                 const QByteArray& text, const QDateTime& when) {
+    const QString stamp = QLocale::system().toString(when.date(), QLocale::ShortFormat) +
+                          QLatin1Char(' ') + when.time().toString(QStringLiteral("HH:mm:ss"));
     return QStringLiteral("%1 %2 %3 : %4")
         .arg(stamp, QLatin1String(direction), label, QString::fromLatin1(text));
 }

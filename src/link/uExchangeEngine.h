@@ -4,6 +4,7 @@
 #include "uCmdItem.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -26,7 +27,9 @@ class IEngineHost;
 // A reply advances the queue only when it answers the command at the head, so status reports
 // nobody asked for, console replies and the late original reply of a re-sent command never
 // shift a batch. Every batch ends in one outcome (complete, no answer, line lost, port
-// closed, cancelled), reported with BatchChanged; writes are checked against their replies.
+// closed, cancelled, superseded, interrupted), reported with BatchChanged; writes are checked
+// against their replies. A reply that comes after its batch has ended still answers the
+// command left unanswered: CommandAnswered tells it as late, and the batch's counts follow.
 class TExchangeEngine : public QObject {
     Q_OBJECT
 public:
@@ -57,12 +60,19 @@ public:
     // ClearQueue supersedes a running batch: it ends as cancelled.
     void ClearQueue();
     void CancelQueue();
+    // How a write's echo is compared with the value sent; exact text when not set.
+    void SetSameValue(TSameValue same) { FSameValue = std::move(same); }
 
     // After the device did not answer: sends the head command again and goes on with the
     // batch. Returns the line's error text when the write fails (the batch then ends).
     std::optional<QString> Resume();
     // Drops what is queued; a running or stopped batch ends as cancelled.
     void Cancel();
+    // After the device did not answer: drops the rest; the batch stays stopped, not resumable.
+    void GiveUp();
+    // Ends the batch once the command in flight is answered or given up, sending nothing more;
+    // at once when nothing is in flight.
+    void Interrupt();
     // Ends the current batch with this outcome (the line was lost or closed under it).
     void AbortBatch(TBatchEnd end);
     bool CanResume() const;
@@ -106,13 +116,23 @@ private:
     void SetProgressCount(int count) { SetProgress(FBarTotal, count); }
     void BoundRxBuffer();
     static QByteArray FrameOrThrow(const QByteArray& text);
-    QString LogLine(const char* direction, const QString& label, const QByteArray& text) const;
+    static QString LogLine(const char* direction, const QString& label, const QByteArray& text,
+                           const QDateTime& when = QDateTime::currentDateTime());
     // Sends the head; when the line refuses, the batch is abandoned and the error returned.
     std::optional<QString> SendOrAbandon(bool restart);
     void BeginBatch();
+    void ReopenBatch();
+    void Count(TCmdState state);
+    void StopHere();
+    void DropQueue();
+    void RememberLate();
     void RecordAnswer(const TCmdItem& head);
+    void RecordLateAnswer(const QByteArray& reply);
     void EndBatch(TBatchEnd end);
     void ReportBatch();
+    // When the bytes up to this count received were taken from the line.
+    QDateTime ArrivalOf(qint64 received);
+    void ForgetArrivals();
 
     // The reply being handled; saved and restored around nested replies of the pauses.
     struct TReplyContext {
@@ -121,6 +141,16 @@ private:
         bool CompletedBatch = false;
         QByteArray Text;
     };
+    // A command sent and left unanswered by a batch that has ended.
+    struct TLateCommand {
+        TCmdItem Cmd;
+        int Batch = 0;
+    };
+    struct TArrival {
+        qint64 End = 0; // bytes received on the line up to this read
+        QDateTime When;
+    };
+    static constexpr int kLateCommands = 8;
 
     ICommPort& FPort;
     IEngineHost& FHost;
@@ -137,5 +167,13 @@ private:
     TReplyContext FReply;
     QString FNextLabel;
     std::optional<TBatchOutcome> FBatch;
+    int FBatchSerial = 0;
     QElapsedTimer FBatchClock;
+    bool FHeadSent = false;      // the head of the queue has been sent and not answered
+    bool FStopAfterHead = false; // Interrupt: the batch ends after the command in flight
+    std::deque<TLateCommand> FLate;
+    TSameValue FSameValue;
+    std::deque<TArrival> FArrivals;
+    qint64 FReceived = 0; // bytes taken from the line since the port opened
+    qint64 FConsumed = 0; // of which removed from the front of the receive buffer
 };

@@ -11,6 +11,11 @@ constexpr char kEscape = '=';
 constexpr char kHeader1 = 0x06;
 constexpr char kHeader2 = 0x09;
 
+// The device keeps minutes with four decimals: 600,000 steps to a degree.
+constexpr double kStepsPerDegree = 600000.0;
+constexpr std::int64_t kStepsPerWholeDegree = 600000;
+constexpr std::int64_t kStepsPerMinute = 10000;
+
 // The length and checksum bytes must not look like a delimiter or an escape.
 void AppendEscaped(QByteArray& out, unsigned char value) {
     if (value == static_cast<unsigned char>(kDelimiter)) {
@@ -118,25 +123,17 @@ double CoordToDegrees(const QString& text) {
 QString DegreesToCoord(int degreeDigits, double degrees) {
     Q_UNUSED(degreeDigits); // latitudes and longitudes share one form
     // Far beyond any coordinate, but keeps the integer conversions defined.
-    constexpr double kLimit = 1e15;
+    constexpr double kLimit = 1e12;
     if (!std::isfinite(degrees)) {
         degrees = 0;
     }
-    const double a = std::min(std::fabs(degrees), kLimit);
-    const double whole = std::trunc(a);
-    const double fraction = a - whole;
-    const double m = fraction * 60.0;
-    const double wholeMinutes = std::trunc(m);
-    const double f = (m - wholeMinutes) * 10000.0;
-
-    const auto d = static_cast<qint64>(whole);
-    const auto mm = static_cast<int>(wholeMinutes);
-    const auto ff = static_cast<qint64>(std::trunc(f));
+    const auto steps = std::llround(std::min(std::fabs(degrees), kLimit) * kStepsPerDegree);
+    const qint64 minutes = steps % kStepsPerWholeDegree;
     QString out = QStringLiteral("%1%2.%3")
-                      .arg(d)
-                      .arg(mm, 2, 10, QLatin1Char('0'))
-                      .arg(ff, 4, 10, QLatin1Char('0'));
-    if (degrees < 0) {
+                      .arg(steps / kStepsPerWholeDegree)
+                      .arg(minutes / kStepsPerMinute, 2, 10, QLatin1Char('0'))
+                      .arg(minutes % kStepsPerMinute, 4, 10, QLatin1Char('0'));
+    if (degrees < 0 && steps > 0) {
         out.prepend(QLatin1Char('-'));
     }
     return out;
@@ -154,6 +151,19 @@ QString EscapeControls(const QString& text) {
         }
     }
     return shown;
+}
+
+std::optional<std::int64_t> CoordToSteps(const QString& text) {
+    const auto value = TextToDouble(text);
+    if (!value || std::fabs(*value) > 1e12) {
+        return std::nullopt;
+    }
+    const double a = std::fabs(*value);
+    const double degrees = std::trunc(a / 100.0);
+    const double minutes = a - degrees * 100.0;
+    const auto steps = static_cast<std::int64_t>(degrees) * kStepsPerWholeDegree +
+                       std::llround(minutes * kStepsPerMinute);
+    return *value < 0 ? -steps : steps;
 }
 
 QString ColorToHtml(std::int32_t color) {

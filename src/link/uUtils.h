@@ -42,13 +42,18 @@ QStringList SplitArgs(const QString& text);
 double CoordToDegrees(const QString& text);
 
 // Decimal degrees to the device coordinate text: degrees without leading zeros, minutes
-// with two digits and four decimals, all truncated. The digit count (2 for a latitude,
-// 3 for a longitude) does not change the form.
+// with two digits and four decimals, rounded to the nearest ten-thousandth of a minute (the
+// device's step), so that every coordinate read from the device is written back as it was
+// read. The digit count (2 for a latitude, 3 for a longitude) does not change the form.
 QString DegreesToCoord(int degreeDigits, double degrees);
 
 // Control characters (below 0x20, 0x7F to 0x9F) as "\xNN", everything else as it is: what a
 // device or a file sent, shown in a transcript or a message without acting on either.
 QString EscapeControls(const QString& text);
+
+// The device coordinate text as a whole number of device steps (ten-thousandths of a minute),
+// signed: "11354.0000" and "011354" are the same place. nullopt for text that is no number.
+std::optional<std::int64_t> CoordToSteps(const QString& text);
 
 // A colour value whose low byte is red, as "#RRGGBB".
 QString ColorToHtml(std::int32_t color);

@@ -4,6 +4,7 @@
 #include "uGeoFenceModel.h"
 #include "uLanguage.h"
 #include "uNumbers.h"
+#include "uParamCatalogue.h"
 #include "uParamControls.h"
 #include "uUtils.h"
 #include "ui_uFrmMain.h"
@@ -25,6 +26,11 @@ constexpr int kWholeValue = -1;
 
 QString Tr(const char* text) {
     return TranslateText(QString::fromLatin1(text));
+}
+
+const TParamEntry* EntryOf(const TCmdItem& cmd) {
+    const auto key = TParamCatalogue::KeyOfCommand(cmd);
+    return key ? TParamCatalogue::Find(*key) : nullptr;
 }
 
 QString FieldOf(const QString& value, int field) {
@@ -183,8 +189,16 @@ std::vector<const TFieldStates::TBinding*> TFieldStates::BindingsOf(const TCmdIt
 void TFieldStates::CommandAnswered(const TCmdAnswer& answer) {
     const QString sent = CommandValue(answer.Cmd);
     const QString held = ReplyValue(answer.Reply);
+    const TParamEntry* entry = EntryOf(answer.Cmd);
     const auto differs = [&](int field) {
-        return answer.Check == TWriteCheck::Differs && FieldOf(sent, field) != FieldOf(held, field);
+        if (answer.State != TCmdState::Differs) {
+            return false;
+        }
+        if (field == kWholeValue || entry == nullptr) {
+            return true;
+        }
+        return !TParamCatalogue::SameField(*entry, field, FieldOf(sent, field),
+                                           FieldOf(held, field));
     };
     const auto differsText = [&](int field) {
         return Tr(kDiffersText).arg(FieldOf(sent, field), FieldOf(held, field));
@@ -207,13 +221,13 @@ void TFieldStates::CommandAnswered(const TCmdAnswer& answer) {
     }
 }
 
-// Writes a stopped batch never got an answer to stay unconfirmed until the value is read or
-// written again.
+// A write a stopped batch sent and never got an answer to stays unconfirmed until the value is
+// read or written again, or its answer comes late. Writes never sent keep their marks.
 void TFieldStates::BatchChanged(const TBatchOutcome& outcome) {
-    if (outcome.End == TBatchEnd::Running || outcome.End == TBatchEnd::Complete) {
+    if (outcome.NotAnswered() == 0) {
         return;
     }
-    for (const TCmdItem& cmd : outcome.Pending) {
+    for (const TCmdItem& cmd : outcome.Pending.first(1)) {
         if (cmd.RW == kCmdRead || cmd.Kind != kCmdParam) {
             continue;
         }

@@ -77,11 +77,15 @@ TEST_F(OutcomeSimTest, AHangUpInWriteAllIsNeverReportedAsSuccess) {
     Ui().btnWriteAll->click();
     ASSERT_TRUE(WaitEnded()) << Outcome().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Messages.Messages.isEmpty(); }, 3000));
-    EXPECT_TRUE(Outcome().startsWith("Write All interrupted: the line was lost after 5 of "))
+    EXPECT_TRUE(Outcome().startsWith(
+        "Write All interrupted: the line was lost. 5 of 22 writes answered (5 confirmed, 0 "
+        "differ); "))
         << Outcome().toStdString();
+    EXPECT_TRUE(Outcome().endsWith(" not sent")) << Outcome().toStdString();
     EXPECT_EQ(Notices(), 0);
     EXPECT_EQ(Messages.Messages.size(), 1); // the lost line, once
-    EXPECT_EQ(Window->FieldStates().Mark(Ui().txtGSensorParam), TFieldMark::Unconfirmed);
+    // Never sent: no "not confirmed" mark.
+    EXPECT_EQ(Window->FieldStates().Mark(Ui().txtGSensorParam), TFieldMark::None);
 }
 
 TEST_F(OutcomeSimTest, UnaskedStatusReportsNeitherShiftNorDoubleTheBatches) {

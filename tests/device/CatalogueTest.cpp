@@ -323,3 +323,46 @@ TEST(ValueGate, TypingAndKeeping) {
               QString::fromUtf8("Zürich depot number "));
     EXPECT_EQ(name->CaptionFor(7), "Name of geo-fence 7");
 }
+
+// Values compared as the device stores them: numbers and corners by value, texts exactly.
+TEST(Catalogue, TheSameValueAtTheDevicesPrecision) {
+    const struct {
+        const char* key;
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"P08.7", "7,000.0000,000.0000,000.0000,000.0000,", "7,0,0,0,0,", true},
+        {"P08.5", "5,11354.0000,2230.0000,11406.0000,2224.0000,HOME",
+         "05,11354,2230.0,11406.00000,2224.0000,HOME", true},
+        {"P08.5", "5,11354.0000,2230.0000,11406.0000,2224.0000,HOME",
+         "5,11354.0001,2230.0000,11406.0000,2224.0000,HOME", false},
+        {"P08.5", "5,1,2,3,4,HOME", "5,1,2,3,4,home", false}, // names exactly
+        {"P08.5", "5,-2230.0000,0,0,0,", "5,2230.0000,0,0,0,", false},
+        {"P12", "060", "60", true},
+        {"P12", "-60", "-060", true},
+        {"P04", "60,0,1", "60,00,1", true},
+        {"P04", "60,0,1", "60,0", false}, // another field count
+        {"P03", "+8613800138000", "+8613800138000", true},
+        {"P03", "08613800", "8613800", false}, // a number to dial is text
+        {"P11.2", "2,0139", "02,0139", true},
+        {"P11.2", "2,0139", "2,139", false},
+        {"P05", "1.2.3.4,08888,CMNET,,", "1.2.3.4,8888,CMNET,,", true},
+        {"P05", "1.2.3.4,8888,CMNET,,", "1.2.3.04,8888,CMNET,,", false},
+        {"P17", "VAN", "VAN ", false},
+        {"P21", "2,480,1020", "2,480,1020", true},
+        {"P10", "abc", "abc", true}, // no number: compared as text
+        {"P10", "abc", "0", false},
+    };
+    for (const auto& c : cases) {
+        const TParamEntry& entry = *TParamCatalogue::Find(QString::fromLatin1(c.key));
+        EXPECT_EQ(TParamCatalogue::SameValue(entry, c.a, c.b), c.same)
+            << c.key << " " << c.a << " / " << c.b;
+    }
+    // A write's echo, by the command it answers.
+    EXPECT_TRUE(TParamCatalogue::SameWrite(
+        TCmdItem{8, kCmdWrite, ",9,000.0000,000.0000,000.0000,000.0000,", kCmdParam},
+        "9,0,0,0,0,"));
+    EXPECT_FALSE(TParamCatalogue::SameWrite(TCmdItem{3, kCmdWrite, ",+86", kCmdParam}, "86"));
+    EXPECT_TRUE(TParamCatalogue::SameWrite(TCmdItem{20, kCmdWrite, "", kCmdParam}, ""));
+}

@@ -119,7 +119,7 @@ TEST(FenceExchange, GeoJsonRoundTripGivesTheDeviceValuesBack) {
         EXPECT_EQ(Written(fence), TFenceExchange::DeviceValue(before));
         EXPECT_EQ(fence.Name, before.Name);
     }
-    EXPECT_EQ(Corners(back.Fences[0])[0], 113.9); // as read, where that writes back the same
+    EXPECT_EQ(Corners(back.Fences[0])[0], CoordToDegrees("11354.0000")); // as read
 }
 
 TEST(FenceExchange, EveryDeviceStepSurvivesExportAndImport) {

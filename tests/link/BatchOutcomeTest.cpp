@@ -42,17 +42,23 @@ TEST(BatchOutcomeText, RepliesAnswerTheCommandOfTheirLetterNumberAndIndex) {
     }
 }
 
-TEST(BatchOutcomeText, WritesAreConfirmedOnlyByAnExactEcho) {
+TEST(BatchOutcomeText, WritesAreConfirmedByAnEchoOfTheSameValue) {
     EXPECT_EQ(CommandText(Cmd(3, 1, ",+86138")), "(P03,1,+86138)");
     EXPECT_EQ(CommandText(Cmd(1, 0, "", 1)), "(T01,0)");
     EXPECT_EQ(CommandText(Cmd(20, 1)), "(P20)");
     EXPECT_EQ(ReplyValue("(1,P05,a,b,,d)"), "a,b,,d");
     EXPECT_EQ(ReplyValue("(1,P20)"), "");
-    EXPECT_EQ(CheckWrite(Cmd(3, 1, ",+86138"), "(1,P03,+86138)"), TWriteCheck::Confirmed);
-    EXPECT_EQ(CheckWrite(Cmd(3, 1, ",+8613800"), "(1,P03,+86138)"), TWriteCheck::Differs);
-    EXPECT_EQ(CheckWrite(Cmd(12, 1, ",007"), "(1,P12,7)"), TWriteCheck::Differs);
-    EXPECT_EQ(CheckWrite(Cmd(20, 1), "(1,P20)"), TWriteCheck::Confirmed);
-    EXPECT_EQ(CheckWrite(Cmd(3, 0), "(1,P03,5)"), TWriteCheck::NotAWrite);
+    const TSameValue exact;
+    EXPECT_EQ(CheckAnswer(Cmd(3, 1, ",+86138"), "(1,P03,+86138)", exact), TCmdState::Confirmed);
+    EXPECT_EQ(CheckAnswer(Cmd(3, 1, ",+8613800"), "(1,P03,+86138)", exact), TCmdState::Differs);
+    EXPECT_EQ(CheckAnswer(Cmd(12, 1, ",007"), "(1,P12,7)", exact), TCmdState::Differs);
+    EXPECT_EQ(CheckAnswer(Cmd(20, 1), "(1,P20)", exact), TCmdState::Confirmed);
+    EXPECT_EQ(CheckAnswer(Cmd(3, 0), "(1,P03,5)", exact), TCmdState::Answered);
+    // The engine's owner decides what "the same value" is.
+    const TSameValue byNumber = [](const TCmdItem& cmd, const QString& held) {
+        return CommandValue(cmd).toInt() == held.toInt();
+    };
+    EXPECT_EQ(CheckAnswer(Cmd(12, 1, ",007"), "(1,P12,7)", byNumber), TCmdState::Confirmed);
 }
 
 TEST(BatchOutcomeText, LabelsDropAccessKeysAndTextsSayHowFarTheBatchGot) {
@@ -67,13 +73,58 @@ TEST(BatchOutcomeText, LabelsDropAccessKeysAndTextsSayHowFarTheBatchGot) {
     o.Total = 26;
     o.Answered = 2;
     EXPECT_EQ(OutcomeText(o, same), "Read All: 3 of 26");
+    o.Reads = 26;
     o.End = TBatchEnd::NoAnswer;
-    o.Pending = {Cmd(10, 0)};
+    o.Pending = {Cmd(10, 0), Cmd(12, 0)};
+    o.HeadSent = true;
+    o.Resumable = true;
     EXPECT_EQ(OutcomeText(o, same), "Read All stopped: the device did not answer (P10,0) (2 of 26 "
                                     "answered). Resume: Alt+R");
-    o.End = TBatchEnd::LineLost;
-    EXPECT_EQ(OutcomeText(o, same),
-              "Read All interrupted: the line was lost after 2 of 26 commands; 24 not done");
+    // Who stopped it, and the command in flight apart from those never sent.
+    const struct {
+        TBatchEnd end;
+        bool headSent;
+        const char* text;
+    } ends[] = {
+        {TBatchEnd::NoAnswer, true,
+         "Read All stopped: the device stopped answering. 2 of 26 reads answered; no answer to "
+         "(P10,0); 1 not sent"},
+        {TBatchEnd::LineLost, true,
+         "Read All interrupted: the line was lost. 2 of 26 reads answered; no answer to (P10,0); "
+         "1 not sent"},
+        {TBatchEnd::PortClosed, false,
+         "Read All interrupted: the port was closed. 2 of 26 reads answered; 2 not sent"},
+        {TBatchEnd::Cancelled, true,
+         "Read All cancelled by the user. 2 of 26 reads answered; no answer to (P10,0); 1 not "
+         "sent"},
+        {TBatchEnd::Superseded, false,
+         "Read All given up for another operation. 2 of 26 reads answered; 2 not sent"},
+        {TBatchEnd::Interrupted, false,
+         "Read All interrupted on request. 2 of 26 reads answered; 2 not sent"},
+    };
+    o.Resumable = false;
+    for (const auto& e : ends) {
+        o.End = e.end;
+        o.HeadSent = e.headSent;
+        EXPECT_EQ(OutcomeText(o, same), e.text);
+    }
+    // Writes and reads counted apart.
+    o.Label = "Restore";
+    o.End = TBatchEnd::Complete;
+    o.Pending.clear();
+    o.Writes = 2;
+    o.Reads = 2;
+    o.Total = 4;
+    o.Answered = 4;
+    o.Confirmed = 1;
+    o.Differs = 1;
+    o.ElapsedMs = 400;
+    EXPECT_EQ(OutcomeText(o, same), "Restore done: 2 of 2 writes answered (1 confirmed, 1 differ); "
+                                    "2 of 2 reads answered, in 0.4 s");
+    o.Label = "Read All";
+    o.Reads = 0;
+    o.Writes = 26;
+    o.Total = 26;
     o.End = TBatchEnd::Complete;
     o.Answered = 26;
     o.Confirmed = 3;
@@ -85,6 +136,7 @@ TEST(BatchOutcomeText, LabelsDropAccessKeysAndTextsSayHowFarTheBatchGot) {
     // Every text goes through the translation.
     EXPECT_TRUE(OutcomeText(o, [](const QString&) { return QStringLiteral("X"); }).startsWith("X"));
     EXPECT_TRUE(OutcomeTexts().contains(QString::fromLatin1(kNoAnswerLogLabel)));
+    EXPECT_TRUE(OutcomeCountTexts().contains("%1 not sent"));
 }
 
 // Applies every reply by advancing the queue, as the real handler does.
@@ -196,7 +248,7 @@ TEST_F(BatchEngineTest, ALateReplyTakesAStoppedBatchUpByItself) {
     EXPECT_EQ(Last().End, TBatchEnd::Running);
 }
 
-TEST_F(BatchEngineTest, CancelDropsTheQueueAndNothingLateCountsAsSuccess) {
+TEST_F(BatchEngineTest, CancelDropsTheQueueAndALateAnswerStillVerifiesItsCommand) {
     Start({Cmd(3, 1, ",5"), Cmd(10, 1, ",20")});
     TimeOut();
     Engine.Cancel();
@@ -204,11 +256,57 @@ TEST_F(BatchEngineTest, CancelDropsTheQueueAndNothingLateCountsAsSuccess) {
     EXPECT_FALSE(Engine.CanResume());
     EXPECT_EQ(Last().End, TBatchEnd::Cancelled);
     EXPECT_EQ(Last().Pending.size(), 2);
+    EXPECT_EQ(Last().NotAnswered(), 1);
+    EXPECT_EQ(Last().NotSent(), 1);
     EXPECT_TRUE(Host.ButtonsEnabled);
     Feed("(1,P03,5)");
     EXPECT_EQ(Host.Completed, 0);
-    EXPECT_EQ(Answers.size(), 0);
+    ASSERT_EQ(Answers.size(), 1);
+    const auto late = Answers[0].first().value<TCmdAnswer>();
+    EXPECT_TRUE(late.Late);
+    EXPECT_EQ(late.State, TCmdState::Confirmed);
+    EXPECT_EQ(Last().End, TBatchEnd::Cancelled); // still cancelled, but the counts follow
+    EXPECT_EQ(Last().Confirmed, 1);
+    EXPECT_EQ(Last().NotAnswered(), 0);
+    EXPECT_EQ(Last().NotSent(), 1);
+    Feed("(1,P03,5)"); // answered once only
+    EXPECT_EQ(Answers.size(), 1);
     EXPECT_EQ(Sent().size(), 1);
+}
+
+TEST_F(BatchEngineTest, AnInterruptFinishesTheCommandInFlightAndSendsNothingMore) {
+    Start({Cmd(3, 1, ",5"), Cmd(10, 1, ",20"), Cmd(17, 1, ",A")});
+    Engine.Interrupt();
+    EXPECT_EQ(Last().End, TBatchEnd::Running);
+    Feed("(1,P03,5)");
+    EXPECT_EQ(Last().End, TBatchEnd::Interrupted);
+    EXPECT_EQ(Last().Confirmed, 1);
+    EXPECT_EQ(Last().NotAnswered(), 0);
+    EXPECT_EQ(Last().NotSent(), 2);
+    EXPECT_EQ(Sent(), QStringList{"(P03,1,5)"});
+    EXPECT_FALSE(Engine.IsBusy());
+
+    // With the device silent, the time-out ends it; a stopped batch ends at once.
+    Start({Cmd(3, 0), Cmd(10, 0)});
+    Engine.Interrupt();
+    TimeOut();
+    EXPECT_EQ(Last().End, TBatchEnd::Interrupted);
+    EXPECT_EQ(Last().NotAnswered(), 1);
+    Start({Cmd(3, 0), Cmd(10, 0)});
+    TimeOut();
+    Engine.Interrupt();
+    EXPECT_EQ(Last().End, TBatchEnd::Interrupted);
+    EXPECT_EQ(Engine.QueueLength(), 0);
+}
+
+TEST_F(BatchEngineTest, AReplyWaitingOnTheLineIsReadBeforeTheTimeOut) {
+    Start({Cmd(3, 0), Cmd(10, 0)});
+    Port.Hold = true; // bytes arrive, their notification does not
+    Feed("(1,P03,5)");
+    EXPECT_EQ(Sent().size(), 1);
+    TimeOut();
+    EXPECT_EQ(Sent(), (QStringList{"(P03,0)", "(P10,0)"}));
+    EXPECT_EQ(Last().End, TBatchEnd::Running);
 }
 
 TEST_F(BatchEngineTest, WritesAreCheckedAndADifferenceIsNoSuccess) {
@@ -216,8 +314,8 @@ TEST_F(BatchEngineTest, WritesAreCheckedAndADifferenceIsNoSuccess) {
     Feed("(1,P03,+86138)");
     Feed("(1,P10,20)");
     ASSERT_EQ(Answers.size(), 2);
-    EXPECT_EQ(Answers[0].first().value<TCmdAnswer>().Check, TWriteCheck::Differs);
-    EXPECT_EQ(Answers[1].first().value<TCmdAnswer>().Check, TWriteCheck::Confirmed);
+    EXPECT_EQ(Answers[0].first().value<TCmdAnswer>().State, TCmdState::Differs);
+    EXPECT_EQ(Answers[1].first().value<TCmdAnswer>().State, TCmdState::Confirmed);
     EXPECT_EQ(Last().End, TBatchEnd::Complete);
     EXPECT_EQ(Last().Confirmed, 1);
     EXPECT_EQ(Last().Differs, 1);
@@ -241,10 +339,10 @@ TEST_F(BatchEngineTest, AHangUpInThePauseEndsTheBatchAsLostAndNothingAsComplete)
 TEST_F(BatchEngineTest, ANewOperationSupersedesARunningBatch) {
     Start({Cmd(3, 0), Cmd(10, 0)});
     Engine.ClearQueue();
-    EXPECT_EQ(Last().End, TBatchEnd::Cancelled);
+    EXPECT_EQ(Last().End, TBatchEnd::Superseded);
     EXPECT_EQ(Last().Pending.size(), 2);
     Engine.AbortBatch(TBatchEnd::LineLost); // an ended batch ends once
-    EXPECT_EQ(Last().End, TBatchEnd::Cancelled);
+    EXPECT_EQ(Last().End, TBatchEnd::Superseded);
 }
 
 // Its owner may go away while a reply is handled; nothing of the engine is touched after.

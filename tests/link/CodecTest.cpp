@@ -2,6 +2,7 @@
 #include "uUtils.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -147,13 +148,39 @@ TEST(SplitArgs, CountsEmptyFields) {
     EXPECT_EQ(SplitArgs(""), QStringList{""});
 }
 
-TEST(DegreesToCoord, TruncatesMinutesAndFractions) {
+TEST(DegreesToCoord, RoundsToTheDevicesStep) {
     EXPECT_EQ(DegreesToCoord(2, 22.917922), "2255.0753");
-    EXPECT_EQ(DegreesToCoord(3, 125.156251), "12509.3750");
+    EXPECT_EQ(DegreesToCoord(3, 125.156251), "12509.3751");
     EXPECT_EQ(DegreesToCoord(2, 5.5), "530.0000");
     EXPECT_EQ(DegreesToCoord(3, 0), "000.0000");
     EXPECT_EQ(DegreesToCoord(2, -22.5), "-2230.0000");
-    EXPECT_EQ(DegreesToCoord(2, 0.999999999), "059.9999");
+    EXPECT_EQ(DegreesToCoord(2, 0.999999999), "100.0000");
+    EXPECT_EQ(DegreesToCoord(2, -0.00000001), "000.0000");
+    // Read and written back, a fence that once drifted a step each round.
+    for (const char* corner : {"1318.0000", "5233.0000", "1327.0000", "5228.8000"}) {
+        EXPECT_EQ(DegreesToCoord(2, CoordToDegrees(corner)), corner);
+    }
+}
+
+// Every value the device can hold is a fixed point of reading and writing back.
+TEST(DegreesToCoord, EveryDeviceStepIsWrittenBackAsRead) {
+    std::mt19937_64 random(20261208);
+    std::uniform_int_distribution<qint64> steps(-108'000'000, 108'000'000); // +-180 degrees
+    for (int i = 0; i < 200'000; ++i) {
+        const qint64 step = steps(random);
+        const qint64 size = std::abs(step);
+        const QString text = QStringLiteral("%1%2%3.%4")
+                                 .arg(step < 0 ? "-" : "")
+                                 .arg(size / 600'000)
+                                 .arg(size % 600'000 / 10'000, 2, 10, QLatin1Char('0'))
+                                 .arg(size % 10'000, 4, 10, QLatin1Char('0'));
+        ASSERT_EQ(DegreesToCoord(3, CoordToDegrees(text)), text);
+        ASSERT_EQ(CoordToSteps(text), step) << text.toStdString();
+    }
+    EXPECT_EQ(CoordToSteps("0"), 0);
+    EXPECT_EQ(CoordToSteps("000.0000"), 0);
+    EXPECT_EQ(CoordToSteps("-2230.0001"), -(22 * 600'000 + 30 * 10'000 + 1));
+    EXPECT_EQ(CoordToSteps("abc"), std::nullopt);
 }
 
 TEST(CoordToDegrees, ReadsDegreesAndMinutesRoundedToSixDecimals) {

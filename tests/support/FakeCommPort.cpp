@@ -42,7 +42,9 @@ QStringList TFakeCommPort::WrittenTexts() const {
 
 void TFakeCommPort::Feed(const QByteArray& bytes) {
     FRx.append(bytes);
-    Q_EMIT RxChar(FRx.size());
+    if (!Hold) {
+        Q_EMIT RxChar(FRx.size());
+    }
 }
 
 void TFakeCommPort::Unplug(const QString& error) {

@@ -23,7 +23,7 @@ public:
     QByteArray Read(qint64 count) override;
     qint64 BytesWaiting() const override { return FRx.size(); }
 
-    // Bytes arrive from the device and the receive notification is raised.
+    // Bytes arrive from the device and the receive notification is raised (unless Hold).
     void Feed(const QByteArray& bytes);
     // The device vanishes: the port closes and reports the lost line.
     void Unplug(const QString& error = QStringLiteral("Resource error"));
@@ -36,6 +36,7 @@ public:
     QString FailOpenWith;      // non-empty: Open throws this text
     QString FailWriteWith;     // non-empty: Write throws this text
     int OpenCount = 0;
+    bool Hold = false; // Feed keeps the bytes waiting without the receive notification
 
 private:
     QString FName;
