@@ -6,6 +6,7 @@
 #include "uDebugMemo.h"
 #include "uExchangeEngine.h"
 #include "uFenceFileActions.h"
+#include "uFieldGuard.h"
 #include "uFieldStates.h"
 #include "uFrmCustomCmd.h"
 #include "uGeoFenceEditor.h"
@@ -16,12 +17,14 @@
 #include "uMapBridge.h"
 #include "uMapOfflineNotice.h"
 #include "uMessageService.h"
+#include "uParamCatalogue.h"
 #include "uParamControls.h"
 #include "uParamGroups.h"
 #include "uProfile.h"
 #include "uRawConsole.h"
 #include "uSessionLog.h"
 #include "uSnapshotActions.h"
+#include "uSnapshotDiff.h"
 #include "uTranscriptView.h"
 #include "uUploadSchedule.h"
 #include "ui_uFrmMain.h"
@@ -515,7 +518,8 @@ QStringList TFrmMain::AddedTexts() {
            OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts() + ControlTexts() +
            TMapBridge::Texts() + TSnapshotActions::Texts() +
            QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
-           TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts();
+           TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts() +
+           TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts();
 }
 
 void TFrmMain::ApplyAddedTexts() {
@@ -584,6 +588,7 @@ void TFrmMain::AssignKeyFilters() {
             edit->installEventFilter(filter);
         }
     }
+    InstallFieldGuards(*ui);
 }
 
 // The port and baud rate opened last, when the port is still there; start options come later

@@ -321,6 +321,14 @@ void TSnapshotActions::btnSnapshotSaveWindowClick() {
     for (const TGeoFence& fence : FFences) {
         cmds->push_back(TGeoFenceEditor::WriteCommand(fence));
     }
+    // A value the device reported as it came, and that its field cannot hold, is not kept.
+    for (const TCmdItem& cmd : *cmds) {
+        if (const auto fault = TParamCatalogue::CheckCommand(cmd)) {
+            FMessages.ShowMessage(Tr(kNotSavable).arg(fault->Message(::TranslateText)),
+                                  ActionLabel(FButtons[3]), TMessageIcon::Error);
+            return;
+        }
+    }
     TSnapshot snapshot = TSnapshot::Blank(); // no ID: a template
     const QString alias = FUi.txtAlias->text().trimmed();
     snapshot.SetDeviceValue(QStringLiteral("Alias"), alias);

@@ -64,8 +64,11 @@ TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool
             setting->setCheckState(Qt::Checked);
         }
         FTable->setItem(row, 0, setting);
-        FTable->setItem(row, 1, Cell(diff.A.value_or(QString())));
-        FTable->setItem(row, 2, Cell(diff.B ? *diff.B : Tr(kCannotBeRead)));
+        FTable->setItem(row, 1,
+                        Cell(ShownValue(diff.A.value_or(QString()), diff.FaultA, ::TranslateText)));
+        FTable->setItem(
+            row, 2,
+            Cell(diff.B ? ShownValue(*diff.B, diff.FaultB, ::TranslateText) : Tr(kCannotBeRead)));
     }
     FTable->resizeColumnsToContents();
     FTable->horizontalHeader()->setStretchLastSection(true);

@@ -194,9 +194,3 @@ std::optional<TRuleFault> TFieldRule::CheckTyping(const QString& value, int inde
     }
     return std::nullopt;
 }
-
-QString TFieldRule::Keep(const QString& value) const {
-    QString kept = value;
-    kept.removeIf([this](QChar c) { return !Allows(c); });
-    return MaxLength > 0 ? kept.left(MaxLength) : kept;
-}

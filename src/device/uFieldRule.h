@@ -50,9 +50,8 @@ struct TFieldRule {
     // field can refuse an edit at once and still take "-" on the way to "-60".
     std::optional<TRuleFault> CheckTyping(const QString& value, int index = 0) const;
 
-    // The characters the rule lets through, in order; the others dropped and the rest cut to
-    // the length (a name from an outside file made storable).
-    QString Keep(const QString& value) const;
+    // A character the field may hold.
+    bool Allows(QChar c) const;
 
     // A character as a message shows it: itself, or "\xNN" for a control character.
     static QString Shown(QChar c);
@@ -61,6 +60,5 @@ struct TFieldRule {
 
 private:
     std::optional<TRuleFault> CheckCharacters(const QString& value, int index) const;
-    bool Allows(QChar c) const;
     TRuleFault Fault(int index, const char* text, QStringList args = {}) const;
 };

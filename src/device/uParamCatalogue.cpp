@@ -106,8 +106,8 @@ std::vector<TParamEntry> BuildEntries() {
               "Uploading interval, times and channel"),
         Counted(21, Integer("Number of time points", 0, 48), Integer("Time point", 1, 1439),
                 "Fixed upload time points"),
-        Single(14, Integer("Volume", 0, 6)),
-        Single(18, Integer("Keep alive", 0, 7200)),
+        Param(14, {Integer("Speaker volume", 0, 6)}, "Volume"),
+        Param(18, {Integer("Keep-alive interval", 0, 7200)}, "Keep alive"),
     };
     for (int k = 1; k <= TParamCatalogue::kVipRows; ++k) {
         const TFieldRule row = Integer("Authorized number row", 1, TParamCatalogue::kVipRows);
@@ -125,11 +125,9 @@ std::vector<TParamEntry> BuildEntries() {
     for (int n = 1; n <= TParamCatalogue::kFences; ++n) {
         entries.push_back(Indexed(kFence, n,
                                   {Integer("Geo-fence number", 1, TParamCatalogue::kFences),
-                                   Coord("Left top longitude of geo-fence %1"),
-                                   Coord("Left top latitude of geo-fence %1"),
-                                   Coord("Right bottom longitude of geo-fence %1"),
-                                   Coord("Right bottom latitude of geo-fence %1"),
-                                   Text("Name of geo-fence %1", 20)},
+                                   Coord("Left top longitude"), Coord("Left top latitude"),
+                                   Coord("Right bottom longitude"), Coord("Right bottom latitude"),
+                                   Text("Geo-fence name", 20)},
                                   "Geo-fence %1"));
     }
     TParamEntry radiusEntry = Single(9, Integer("Self geo-fence radius", 0, 65535));

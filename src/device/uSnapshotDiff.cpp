@@ -3,8 +3,39 @@
 #include "uDeviceSession.h"
 #include "uParamCatalogue.h"
 #include "uSnapshot.h"
+#include "uUtils.h"
 
 #include <algorithm>
+
+namespace {
+
+const char* const kUnusualText = "%1 (unusual: %2)";
+
+QString FaultOf(const TParamEntry& entry, const std::optional<QString>& value) {
+    const auto fault = value ? TParamCatalogue::CheckValue(entry, *value) : std::nullopt;
+    return fault ? fault->Message() : QString();
+}
+
+TDiffRow Row(const TParamEntry& entry, std::optional<QString> a, std::optional<QString> b) {
+    QString faultA = FaultOf(entry, a);
+    QString faultB = FaultOf(entry, b);
+    return {entry.Key, entry.Caption, std::move(a), std::move(b), faultA, faultB};
+}
+
+} // namespace
+
+QString ShownValue(const QString& value, const QString& fault, const TTranslate& translate) {
+    const QString shown = EscapeControls(value);
+    if (fault.isEmpty()) {
+        return shown;
+    }
+    const QString text = QString::fromLatin1(kUnusualText);
+    return (translate ? translate(text) : text).arg(shown, EscapeControls(fault));
+}
+
+QStringList ShownValueTexts() {
+    return {QString::fromLatin1(kUnusualText)};
+}
 
 std::vector<TDiffRow> CompareSnapshots(const TSnapshot& a, const TSnapshot& b) {
     std::vector<TDiffRow> rows;
@@ -14,7 +45,7 @@ std::vector<TDiffRow> CompareSnapshots(const TSnapshot& a, const TSnapshot& b) {
         const bool same = left && right ? TParamCatalogue::SameValue(entry, *left, *right)
                                         : left.has_value() == right.has_value();
         if (!same) {
-            rows.push_back({entry.Key, entry.Caption, std::move(left), std::move(right)});
+            rows.push_back(Row(entry, std::move(left), std::move(right)));
         }
     }
     return rows;
@@ -31,9 +62,9 @@ std::vector<TDiffRow> CompareWithDevice(const TSnapshot& snapshot, const TSessio
         const auto check = std::find_if(verify.Params.begin(), verify.Params.end(),
                                         [&key](const TParamCheck& c) { return c.Key == key; });
         if (!entry.Readable) {
-            rows.push_back({key, entry.Caption, value, std::nullopt});
+            rows.push_back(Row(entry, value, std::nullopt));
         } else if (check != verify.Params.end() && check->State != TParamState::Confirmed) {
-            rows.push_back({key, entry.Caption, value, check->Device});
+            rows.push_back(Row(entry, value, check->Device));
         }
     }
     return rows;

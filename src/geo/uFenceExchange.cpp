@@ -90,16 +90,13 @@ std::optional<int> FenceNumber(const QString& text) {
     return number >= 1 && number <= kGeoFenceCount ? std::optional(number) : std::nullopt;
 }
 
-bool CommandCanCarry(QChar c) {
-    return c.unicode() >= 0x20 && c.unicode() <= 0xFF && c.unicode() != 0x7F;
-}
-
 // Line breaks and runs of blanks become one blank; what is left after the cut ends in none.
 QString DeviceName(const QString& name) {
-    QString kept = TGeoFence::SendableName(name);
-    kept.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    kept.removeIf([](QChar c) { return !CommandCanCarry(c); });
-    return kept.simplified().left(kGeoFenceNameLength).trimmed();
+    QString kept = name;
+    for (const QChar lineBreak : {QChar(u'\t'), QChar(u'\n'), QChar(u'\r')}) {
+        kept.replace(lineBreak, QLatin1Char(' '));
+    }
+    return TGeoFence::SendableName(kept).simplified().left(kGeoFenceNameLength).trimmed();
 }
 
 // A corner as the table keeps it: the degrees a read of the device value shows, which Write

@@ -1,10 +1,10 @@
 #include "uGeoFence.h"
 
-#include <QRegularExpression>
+#include "uParamCatalogue.h"
 
 QString TGeoFence::SendableName(const QString& name) {
-    static const QRegularExpression separators(QStringLiteral("[,()!]"));
+    const TFieldRule& rule = *TParamCatalogue::FieldRule(u"P08.1", kGeoFenceNameField);
     QString sendable = name;
-    sendable.remove(separators);
+    sendable.removeIf([&rule](QChar c) { return !rule.Allows(c); });
     return sendable;
 }

@@ -5,6 +5,7 @@
 #include "uLanguage.h"
 #include "uMessageService.h"
 #include "uNumbers.h"
+#include "uParamCatalogue.h"
 #include "uPrivateProfile.h"
 #include "uReplyHandler.h"
 #include "ui_uFrmMain.h"
@@ -100,6 +101,39 @@ const TKey kKeys[TProfile::kRecordKeys] = {
     {"MapZoom", &Ui::TFrmMain::ed_MapZoom, nullptr, nullptr, "2", 0},
 };
 
+// The parameter field a key holds, and so the rule its value must pass to be loaded.
+struct TKeyRule {
+    const char* Name;
+    const char* Param;
+    int Field;
+};
+const TKeyRule kKeyRules[] = {
+    {"CenterNumber", "P03", 0}, {"VIPNumber1", "P11.1", 1}, {"VIPNumber2", "P11.2", 1},
+    {"VIPNumber3", "P11.3", 1}, {"VIPNumber4", "P11.4", 1}, {"VIPNumber5", "P11.5", 1},
+    {"IPAddress", "P05", 0},    {"Port", "P05", 1},         {"APN", "P05", 2},
+    {"APNUserName", "P05", 3},  {"APNPassword", "P05", 4},  {"Battery", "P10", 0},
+    {"Volume", "P14", 0},       {"AnotherName", "P17", 0},  {"TimeDifferent", "P12", 0},
+    {"UpInterval", "P04", 0},   {"UpTimes", "P04", 1},      {"Radius", "P09", 0},
+};
+
+const char* const kNotLoadedText =
+    "These values of %1 were not loaded; their fields keep what they showed:";
+
+// Why a key's value cannot be shown in its field; nullopt for keys no parameter holds.
+std::optional<QString> KeyFault(const char* name, const QString& value) {
+    for (const TKeyRule& rule : kKeyRules) {
+        if (qstrcmp(rule.Name, name) != 0) {
+            continue;
+        }
+        const TParamEntry* entry = TParamCatalogue::Find(QString::fromLatin1(rule.Param));
+        if (const auto fault = entry->Rule(rule.Field)->Check(value, entry->Index)) {
+            return QStringLiteral("%1: %2").arg(QString::fromLatin1(name),
+                                                fault->Reason(::TranslateText));
+        }
+    }
+    return std::nullopt;
+}
+
 int HexDigit(QChar c) {
     const char ch = c.toLatin1();
     if (ch >= '0' && ch <= '9') {
@@ -180,9 +214,16 @@ void TProfile::TakeFromControls() {
     }
 }
 
-void TProfile::ShowInControls() {
+QStringList TProfile::Texts() {
+    return {QString::fromLatin1(kNotLoadedText)};
+}
+
+void TProfile::ShowInControls(const std::array<bool, kRecordKeys>& skip) {
     for (int i = 0; i < kRecordKeys; ++i) {
         const TKey& key = kKeys[i];
+        if (skip[i]) {
+            continue;
+        }
         if (key.Edit != nullptr) {
             (FUi.*key.Edit)->setText(FRecord[i].Text);
         } else {
@@ -210,19 +251,40 @@ void TProfile::SaveProfile(const QString& fileName) {
     }
 }
 
+// A value its field's rule refuses is not loaded: the field keeps what it showed, and the user
+// learns which keys those were. The port in use stays: the profile's is taken only while no
+// port is open (the port field is disabled then).
 void TProfile::LoadProfile(const QString& fileName) {
     const TPrivateProfile profile(fileName);
-    SelectIndex(*FUi.cboCOMIndex, profile.ReadInteger(kSection, kComKey, 0));
+    if (FUi.cboCOMIndex->isEnabled()) {
+        SelectIndex(*FUi.cboCOMIndex, profile.ReadInteger(kSection, kComKey, 0));
+    }
+    std::array<bool, kRecordKeys> refused{};
+    QStringList faults;
     for (int i = 0; i < kRecordKeys; ++i) {
         const TKey& key = kKeys[i];
         const QString name = QString::fromLatin1(key.Name);
+        TValue value = FRecord[i];
         if (key.Edit != nullptr) {
-            FRecord[i].Text =
-                profile.ReadString(kSection, name, QString::fromLatin1(key.DefaultText));
+            value.Text = profile.ReadString(kSection, name, QString::fromLatin1(key.DefaultText));
         } else {
-            FRecord[i].Number = profile.ReadInteger(
+            value.Number = profile.ReadInteger(
                 kSection, name, key.DefaultIsLastValue ? FRecord[i].Number : key.DefaultNumber);
         }
+        const auto fault =
+            KeyFault(key.Name, key.Edit != nullptr ? value.Text : QString::number(value.Number));
+        if (fault) {
+            refused[i] = true;
+            faults.append(*fault);
+        } else {
+            FRecord[i] = value;
+        }
     }
-    ShowInControls();
+    ShowInControls(refused);
+    if (!faults.isEmpty()) {
+        faults.prepend(TranslateText(QString::fromLatin1(kNotLoadedText))
+                           .arg(QDir::toNativeSeparators(fileName)));
+        FMessages.ShowMessage(faults.join(QLatin1Char('\n')),
+                              TranslateText(QStringLiteral("Error")), TMessageIcon::Warning);
+    }
 }

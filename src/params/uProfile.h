@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 
@@ -23,6 +24,8 @@ public:
     void btnLoadClick();
     void SaveProfile(const QString& fileName);
     void LoadProfile(const QString& fileName);
+    // The texts profiles add to the window's, for the language file.
+    static QStringList Texts();
 
     // An integer as a saved profile takes it from a control: the whole text when it is an
     // integer, otherwise the number its leading characters form (0 when there is none).
@@ -37,7 +40,8 @@ private:
     };
 
     void TakeFromControls();
-    void ShowInControls();
+    // Every key but those to skip.
+    void ShowInControls(const std::array<bool, kRecordKeys>& skip);
 
     Ui::TFrmMain& FUi;
     IMessageService& FMessages;

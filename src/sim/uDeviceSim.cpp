@@ -337,10 +337,43 @@ QList<QByteArray> TDeviceSim::Receive(const QByteArray& bytes) {
     return frames;
 }
 
+bool TDeviceSim::CutAtDelimiters(QByteArray& text) {
+    text.clear();
+    const qsizetype start = FRxBuffer.indexOf(kDelimiter);
+    const qsizetype end = start < 0 ? -1 : FRxBuffer.indexOf(kDelimiter, start + 1);
+    if (end < 0) {
+        return false;
+    }
+    const QByteArray frame = FRxBuffer.sliced(start, end - start + 1);
+    FRxBuffer.remove(0, end + 1);
+    // Behind a header the length byte is no text, even when it reads "(" (a 40-byte body).
+    qsizetype textFrom = 0;
+    if (frame.size() > 4 && frame[1] == kHeader1 && frame[2] == kHeader2) {
+        textFrom = frame[3] == kEscape ? 5 : 4;
+    }
+    const qsizetype open = frame.indexOf('(', textFrom);
+    const qsizetype close = open < 0 ? -1 : frame.indexOf(')', open + 1);
+    if (close >= 0) {
+        text = frame.sliced(open, close - open + 1);
+    }
+    return true;
+}
+
 QByteArrayList TDeviceSim::ReceiveTexts(const QByteArray& bytes) {
     FRxBuffer.append(bytes);
     QByteArrayList replies;
-    for (;;) {
+    for (QByteArray text; FProtocolFrames && CutAtDelimiters(text);) {
+        if (text.isEmpty()) {
+            ++FBadFrames;
+            continue;
+        }
+        FReceived.append(text);
+        const QByteArray reply = Answer(text);
+        if (!reply.isEmpty()) {
+            replies.append(reply);
+        }
+    }
+    for (; !FProtocolFrames;) {
         const qsizetype start = FRxBuffer.indexOf(kDelimiter);
         if (start < 0) {
             FRxBuffer.clear(); // no frame can start in these bytes
@@ -367,6 +400,7 @@ QByteArrayList TDeviceSim::ReceiveTexts(const QByteArray& bytes) {
         }
         FSkipping = false;
         FRxBuffer.remove(0, cut.end);
+        FReceived.append(cut.body);
         const QByteArray reply = Answer(cut.body);
         if (!reply.isEmpty()) {
             replies.append(reply);

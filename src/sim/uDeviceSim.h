@@ -61,6 +61,11 @@ public:
     int KeepAlive() const;
     int Volume() const;
 
+    // Reads frames from now on as the protocol's own receiver does (see TSimOptions).
+    void SetProtocolFrames(bool on) { FProtocolFrames = on; }
+    // Every command text the device took from the line, in order, whether it acted on it or not.
+    const QByteArrayList& Received() const { return FReceived; }
+
     int Answered() const { return FAnswered; }   // replies produced, status queries included
     int Ignored() const { return FIgnored; }     // good frames holding no acceptable command
     int BadFrames() const { return FBadFrames; } // stretches skipped before a good frame
@@ -80,6 +85,9 @@ public:
     void SetTranscript(TTranscript transcript) { FTranscript = std::move(transcript); }
 
 private:
+    // The next command text of the buffer, cut the protocol's way; false when no frame is
+    // complete yet. An empty text: a frame without a command, dropped.
+    bool CutAtDelimiters(QByteArray& text);
     QByteArray Answer(const QByteArray& text);
     QByteArray AnswerParam(int number, const QByteArray& text, bool write, QByteArrayList args);
     QByteArray Ignore(const QByteArray& text, const QString& reason);
@@ -95,6 +103,8 @@ private:
     int FIgnored = 0;
     int FBadFrames = 0;
     bool FSkipping = false; // between a bad frame and the next good one
+    bool FProtocolFrames = false;
+    QByteArrayList FReceived;
     TTranscript FTranscript;
     QHash<QByteArray, QByteArrayList> FAlterations; // key → what its writes store
 };

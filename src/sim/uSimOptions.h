@@ -24,6 +24,10 @@ struct TSimOptions {
     // 0 = off; N = after each plug-in GPS and GSM read 0 for N ms, then the levels above, as
     // a tracker finding its fix
     int signalAfterMs = 0;
+    // Frames are read as the protocol's own receiver reads them: every "!" ends one, and its
+    // command is the text from the first "(" after the header to the next ")"; length and
+    // checksum go unread.
+    bool protocolFrames = false;
     QByteArray version; // firmware version; empty: the simulator's own
     // Write commands ("(P03,1,+86...)") whose values the device holds from the start.
     QList<QByteArray> presets;

@@ -78,6 +78,7 @@ bool TSimPty::Start(QString* error) {
     if (FThread.joinable() || FHungUp) {
         return fail(QStringLiteral("the simulator runs only once"));
     }
+    FDevice.SetProtocolFrames(FOptions.protocolFrames);
     if (!FDevice.SetId(FOptions.id)) {
         return fail(QStringLiteral("the device identity must be 1 to 20 decimal digits"));
     }

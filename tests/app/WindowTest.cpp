@@ -195,9 +195,9 @@ TEST_F(WindowTest, KeyFiltersLetThroughOnlyTheirCharacters) {
         {"ed_MapZoom", "1x2", "12"},
         {"txtCenterNumber", "+86a-13", "+8613"},
         {"edtVIP_3", "+1 x", "+1"},
-        {"txtPort", "-8+a0", "-80"},
+        {"txtPort", "-8+a0", "80"}, // a port is never negative
         {"txtTimeDifferent", "-60.5", "-605"},
-        {"txtRadius", "3-0", "3-0"},
+        {"txtRadius", "3-0", "30"},
         {"txtGeofenceLTLatitude", "+-.1a,", "+-.1"},
         {"txtGeofenceName", "Ab 1-_!.", "Ab 1-_"},
         {"txtAlias", "Car_7 #", "Car_7 "},
@@ -218,13 +218,18 @@ TEST_F(WindowTest, KeyFiltersLetThroughOnlyTheirCharacters) {
     }
 }
 
-TEST_F(WindowTest, PastedTextIsNotFiltered) {
+// Pasted text passes no key filter, but the field's rule.
+TEST_F(WindowTest, PastedTextIsCheckedByTheFieldsRule) {
     Start();
     auto* port = Find<QLineEdit>("txtPort");
     port->clear();
     QApplication::clipboard()->setText("80a");
     QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(port->text(), "80a");
+    EXPECT_EQ(port->text(), "");
+    auto* alias = Find<QLineEdit>("txtAlias");
+    QApplication::clipboard()->setText("Van.42");
+    QTest::keyClick(alias, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(alias->text(), "Van.42");
 }
 
 TEST_F(WindowTest, TheIdGestureShowsAndHidesTheTechnicianControls) {

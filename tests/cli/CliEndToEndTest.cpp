@@ -247,3 +247,40 @@ TEST_F(CliTest, FencesGoFromSnapshotsToGisFilesAndBackKeepingEveryOtherLine) {
         EXPECT_TRUE(received.contains(QString::fromLatin1(write))) << write;
     }
 }
+
+// Hostile snapshots are refused before any device is touched, naming the file, the line, the
+// key and the field: a device that reads frames the protocol's way receives nothing. The same
+// device takes a good snapshot command for command.
+TEST_F(CliTest, HostileSnapshotsReachNoDevice) {
+    TDevSim device({"--protocol-frames"});
+    const std::pair<QByteArray, const char*> cases[] = {
+        {"P17=x!!(P20)!", "P17: Another name cannot hold \"!\""},
+        {"P05=1.2.3.4,8888,x!!(P03,1,+999)!", "P05: APN cannot hold \"!\""},
+        {"P08.3=3,0,0,0,0,H!!(P20)!", "P08.3: Geo-fence name cannot hold \"!\""},
+        {"P21=1,60)(P20,1)(P03,1,+999", "P21 counts 1 time point(s) but lists 4"},
+        {"P21=2,60", "P21 counts 2 time point(s) but lists 1"},
+        {"P21=2,x,y,z", "P21 counts 2 time point(s) but lists 3"},
+        {"P17=A)B", "P17: Another name cannot hold \")\""},
+        {"P03=+1!", "P03: SMS Primary number cannot hold \"!\""},
+        {"P17=" + QByteArray(3000, 'B'), "P17: Another name holds 3000 characters; at most 20 fit"},
+    };
+    const QString evil = Path("evil.snapshot");
+    WriteFile(Path("van.snapshot"), kReference);
+    for (const auto& [line, error] : cases) {
+        WriteFile(evil, "[Device]\r\nID=4711\r\n[Params]\r\nP03=+86\r\n" + line + "\r\n");
+        const QString expected = "tervo-cli: " + evil + ": line 5: " + error + "\n";
+        const TRun restore = RunCli({"restore", "--port", device.Path(), evil});
+        EXPECT_EQ(restore.Status, 2) << line.left(60).toStdString();
+        EXPECT_EQ(restore.Err, expected);
+        const TRun diff = RunCli({"diff", Path("van.snapshot"), evil});
+        EXPECT_EQ(diff.Status, 2);
+        EXPECT_EQ(diff.Err, expected);
+    }
+    EXPECT_EQ(device.Received(), QStringList());
+
+    const TRun restore =
+        RunCli({"restore", "--quiet", "--port", device.Path(), Path("van.snapshot")});
+    EXPECT_EQ(restore.Status, 0) << restore.Err.toStdString();
+    EXPECT_EQ(device.Received().size(), 12);
+    EXPECT_EQ(device.Received().first(), "(P03,1,+8613800138000)");
+}

@@ -261,11 +261,10 @@ TEST(ValueGate, EachRuleSaysWhichFieldAndWhy) {
         {"P22.2", "2,1,1,1,",
          "P22.2: Battery alarm of authorized number 2 must be 0 (off) or 1 (on)"},
         {"P08.5", "5,1.2.3,0,0,0,",
-         "P08.5: Left top longitude of geo-fence 5 must be degrees and minutes, such as "
-         "11354.0000"},
-        {"P08.5", "5,0,0,0,0,H!!(P20)!", "P08.5: Name of geo-fence 5 cannot hold \"!\""},
+         "P08.5: Left top longitude must be degrees and minutes, such as 11354.0000"},
+        {"P08.5", "5,0,0,0,0,H!!(P20)!", "P08.5: Geo-fence name cannot hold \"!\""},
         {"P08.5", "5,0,0,0,0,", nullptr},
-        {"P14", "7", "P14: Volume must be a whole number from 0 to 6"},
+        {"P14", "7", "P14: Speaker volume must be a whole number from 0 to 6"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.key + (": " + c.value).toStdString());
@@ -295,9 +294,8 @@ TEST(ValueGate, EachRuleSaysWhichFieldAndWhy) {
     EXPECT_EQ(TParamCatalogue::CheckSetting("P09", "300"), std::nullopt);
 }
 
-// While typing, a field refuses only what more typing cannot mend; names from outside files
-// keep what the rule lets through.
-TEST(ValueGate, TypingAndKeeping) {
+// While typing, a field refuses only what more typing cannot mend.
+TEST(ValueGate, Typing) {
     struct TCase {
         const char* key;
         int field;
@@ -318,10 +316,7 @@ TEST(ValueGate, TypingAndKeeping) {
                       .has_value(),
                   c.refused);
     }
-    const TFieldRule* name = TParamCatalogue::FieldRule(u"P08.1", 5);
-    EXPECT_EQ(name->Keep(QString::fromUtf8("Zü!r(i)ch,\u0085 depot number seven")),
-              QString::fromUtf8("Zürich depot number "));
-    EXPECT_EQ(name->CaptionFor(7), "Name of geo-fence 7");
+    EXPECT_EQ(TParamCatalogue::FieldRule(u"P11.4", 1)->CaptionFor(4), "Authorized number 4");
 }
 
 // Values compared as the device stores them: numbers and corners by value, texts exactly.

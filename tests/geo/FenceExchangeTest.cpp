@@ -293,8 +293,8 @@ TEST(FenceExchange, NamesLoseWhatTheDeviceCannotTakeAndAreCutToTwentyCharacters)
     }
     EXPECT_EQ(names, (QStringList{"Home North", "A very long fence na", "Gate", "two lines here",
                                   QString::fromUtf8("Café"), "42.5"}));
-    // The same filter as a typed name.
-    EXPECT_EQ(TGeoFence::SendableName("Ho,me (North)!"), "Home North");
+    // The same rule as a typed name.
+    EXPECT_EQ(TGeoFence::SendableName(QString::fromUtf8("Ho,me (North)!\u0085\x07")), "Home North");
 }
 
 TEST(FenceExchange, RefusalsSayWhichFeatureAndWhyAndGiveNoFence) {

@@ -108,6 +108,31 @@ TEST(DeviceSimFrames, UndoesTheEscapesOfLengthAndChecksum) {
 
 // ---- the catalogue ----
 
+// Read the protocol's way, every "!" ends a frame: a command hidden in another's value is run,
+// and the rest of the line is read out of step. Read by its length, the frame is one command.
+TEST(DeviceSimFrames, ProtocolFramesCutAtEveryDelimiter) {
+    const QByteArray hidden = Frame("(P17,1,x!!(P20)!)") + Frame("(P03,0)") + Frame("(P17,0)");
+    TDeviceSim byLength;
+    ASSERT_TRUE(byLength.Preset("(P17,1,VAN)"));
+    byLength.ReceiveTexts(hidden);
+    EXPECT_EQ(byLength.Received(), (QByteArrayList{"(P17,1,x!!(P20)!)", "(P03,0)", "(P17,0)"}));
+    EXPECT_EQ(byLength.Values(17), QByteArrayList{"VAN"});
+
+    TDeviceSim byDelimiters;
+    byDelimiters.SetProtocolFrames(true);
+    ASSERT_TRUE(byDelimiters.Preset("(P17,1,VAN)"));
+    byDelimiters.ReceiveTexts(hidden);
+    EXPECT_EQ(byDelimiters.Received().first(), "(P20)");
+    EXPECT_EQ(byDelimiters.Values(17), QByteArrayList{""}); // factory default
+    // Good frames, one after another, are read as sent, a 40-byte body (length "(") too.
+    TDeviceSim clean;
+    clean.SetProtocolFrames(true);
+    const QByteArray forty = "(P05,1,10.0.0.1,9000,CMNET,user,secret7)";
+    ASSERT_EQ(forty.size(), 40);
+    EXPECT_EQ(clean.ReceiveTexts(Frame(forty) + Frame("(P17,0)")).size(), 2);
+    EXPECT_EQ(clean.Received(), (QByteArrayList{forty, "(P17,0)"}));
+}
+
 TEST(DeviceSimCatalogue, ReadsGiveTheFactoryValuesInTheReplyLayout) {
     const TExchange reads[] = {
         {"(P01,0)", "(0123456789,P01,TERVO_SIM_V1.0)"},

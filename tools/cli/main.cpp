@@ -28,8 +28,8 @@ void PrintError(const QString& text) {
     std::fprintf(stderr, "tervo-cli: %s\n", qPrintable(text));
 }
 
-QString Shown(const std::optional<QString>& value) {
-    return value ? *value : QStringLiteral("(not in the file)");
+QString Shown(const std::optional<QString>& value, const QString& fault) {
+    return value ? ShownValue(*value, fault) : QStringLiteral("(not in the file)");
 }
 
 int RunDiff(const TCliOptions& options) {
@@ -45,7 +45,7 @@ int RunDiff(const TCliOptions& options) {
     const auto rows = CompareSnapshots(a, b);
     for (const TDiffRow& row : rows) {
         std::printf("%s %s\n  A: %s\n  B: %s\n", qPrintable(row.Key), qPrintable(row.Caption),
-                    qPrintable(Shown(row.A)), qPrintable(Shown(row.B)));
+                    qPrintable(Shown(row.A, row.FaultA)), qPrintable(Shown(row.B, row.FaultB)));
     }
     return rows.empty() ? 0 : 1;
 }

@@ -152,6 +152,7 @@ std::optional<TSimOptions> ReadOptions(const QCommandLineParser& parser, QString
             {alteration.left(at).toLatin1(), alteration.mid(at + 1).toLatin1()});
     }
     options.noise = parser.isSet("noise");
+    options.protocolFrames = parser.isSet("protocol-frames");
     options.split = parser.isSet("split");
     return options;
 }
@@ -182,6 +183,9 @@ int main(int argc, char** argv) {
         {"seed", "Seed for the random drops and the noise (default 1).", "S"},
         {"noise", "Send garbage bytes (never \"!\") before every frame."},
         {"split", "Write every byte of a reply on its own."},
+        {"protocol-frames",
+         "Read frames as the protocol's own receiver does: every \"!\" ends a frame, whose "
+         "command runs from its first \"(\" to the next \")\"; length and checksum are not read."},
         {"unsolicited-status", "Send a status report every SECS seconds.", "SECS"},
         {"hangup-after", "Close the line after answering N commands (once).", "N"},
         {"replug-after",
