@@ -1,10 +1,12 @@
 // tervo-cli as a technician runs it, against several tervo-devsim processes at once.
 #include "CliTestSupport.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <unistd.h>
 
 namespace {
 
@@ -283,4 +285,49 @@ TEST_F(CliTest, HostileSnapshotsReachNoDevice) {
     EXPECT_EQ(restore.Status, 0) << restore.Err.toStdString();
     EXPECT_EQ(device.Received().size(), 12);
     EXPECT_EQ(device.Received().first(), "(P03,1,+8613800138000)");
-}
+
+    // An output that cannot be written, or that is one of the inputs (also through a link or a
+    // hard link), stops the command before any device hears a thing; "-" is standard output.
+    TEST_F(CliTest, OutputsAreCheckedBeforeAnyDeviceIsTouched) {
+        const QString van = Path("van.snapshot");
+        WriteFile(van, kReference);
+        TDevSim device({"--snapshot", van});
+        ASSERT_TRUE(QFile::link(van, Path("soft.snapshot")));
+        ASSERT_EQ(::link(qPrintable(van), qPrintable(Path("hard.snapshot"))), 0);
+        ASSERT_TRUE(QDir().mkpath(Path("folder")));
+        const QString port = device.Path();
+        const std::vector<std::pair<QStringList, QString>> cases = {
+            {{"verify", "--port", port, "--report", van, van},
+             van + ": it is the file " + van + " that the command reads"},
+            {{"restore", "--port", port, "--report", Path("hard.snapshot"), van},
+             Path("hard.snapshot") + ": it is the file " + van + " that the command reads"},
+            {{"restore", "--port", port, "--report", Path("soft.snapshot"), van},
+             Path("soft.snapshot") + ": it is the file " + van + " that the command reads"},
+            {{"verify", "--port", port, "--report", Path("folder"), van},
+             Path("folder") + ": it is a folder"},
+            {{"verify", "--port", port, "--report", "/proc/x.json", van}, "/proc/x.json: "},
+            {{"backup", "--port", port, "--out", Path("folder")},
+             Path("folder") + ": it is a folder"},
+            {{"fences-export", van, Path("soft.snapshot")},
+             Path("soft.snapshot") + ": it is the file " + van + " that the command reads"},
+            {{"fences-import", van, Path("hard.snapshot")},
+             van + ": it is the file " + Path("hard.snapshot") + " that the command reads"},
+        };
+        for (const auto& [arguments, error] : cases) {
+            const TRun run = RunCli(arguments);
+            EXPECT_EQ(run.Status, 2) << arguments.join(' ').toStdString();
+            EXPECT_TRUE(run.Err.startsWith("tervo-cli: Cannot write " + error))
+                << run.Err.toStdString();
+        }
+        EXPECT_TRUE(device.Received().isEmpty());
+        EXPECT_EQ(ReadFile(van), kReference);
+
+        const TRun report = RunCli({"verify", "--quiet", "--port", port, "--report", "-", van});
+        EXPECT_EQ(report.Status, 0) << report.Err.toStdString();
+        EXPECT_EQ(QJsonDocument::fromJson(report.Out.toUtf8())["devices"].toArray().size(), 1);
+        const TRun backup = RunCli({"backup", "--quiet", "--port", port, "--out", "-"});
+        EXPECT_EQ(backup.Status, 0) << backup.Err.toStdString();
+        EXPECT_TRUE(
+            backup.Out.contains("\r\nP08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME\r\n"))
+            << backup.Out.toStdString();
+    }

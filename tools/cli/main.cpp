@@ -200,6 +200,12 @@ int main(int argc, char** argv) {
         PrintError(error);
         return kFileError;
     }
+    // Nothing is read from a device, or written anywhere, before every output is known to be
+    // writable and none of the inputs.
+    if (const auto outputError = CheckOutputs(options->Outputs(), options->Inputs())) {
+        PrintError(*outputError);
+        return kFileError;
+    }
     // The commands on files and records alone, and scan.
     const std::initializer_list<std::pair<const char*, int (*)(const TCliOptions&)>> fileCommands =
         {{"diff", RunDiff},

@@ -32,10 +32,11 @@ const std::array<TCommand, 8> kCommands = {{
      "Compares devices with a snapshot; writes nothing.", true, true, 1, true, true},
     {"diff", "diff SNAPSHOT_A SNAPSHOT_B", "Lists the settings in which two snapshots differ.",
      false, false, 2},
-    {"fences-export", "fences-export SNAPSHOT OUT.geojson",
-     "Writes a snapshot's geo-fences that are set as GeoJSON.", false, false, 2},
-    {"fences-import", "fences-import SNAPSHOT IN.geojson|IN.kml",
-     "Sets a snapshot's geo-fences from a GeoJSON or KML file.", false, false, 2},
+    {"fences-export", "fences-export SNAPSHOT OUT.geojson|OUT.kml|OUT.kmz|-",
+     "Writes a snapshot's geo-fences that are set as GeoJSON, KML or KMZ (by the extension).",
+     false, false, 2},
+    {"fences-import", "fences-import SNAPSHOT IN.geojson|IN.kml|IN.kmz|-",
+     "Sets a snapshot's geo-fences from a GeoJSON, KML or KMZ file.", false, false, 2},
     {"scan", "scan [--port PORT ...] [--baud N] [--json]",
      "Asks every serial port (or those given) at once which tracker is there.", true, true, 0,
      false},
@@ -64,7 +65,9 @@ QString Usage() {
     text += QStringLiteral(
         "Every command takes --quiet (no progress lines on standard error) and --help (its\n"
         "own options; --help-all shows them all). A port is a name such as ttyUSB0 (opened as\n"
-        "/dev/ttyUSB0) or a path.\n"
+        "/dev/ttyUSB0) or a path. \"-\" is standard output for --out, --report and\n"
+        "fences-export, standard input for fences-import. Every file a command writes is\n"
+        "checked (writable, none of the files it reads) before any device is touched.\n"
         "backup, restore and verify keep a record of each device's job in the records database:\n"
         "--records FILE or postgresql://user@host:port/dbname, else [records] Database= of the\n"
         "settings file, else records.sqlite in the user's data folder.\n"
@@ -78,6 +81,24 @@ QString Usage() {
 }
 
 } // namespace
+
+QStringList TCliOptions::Outputs() const {
+    if (Command == QLatin1String("fences-export")) {
+        return {Files[1]};
+    }
+    if (Command == QLatin1String("fences-import")) {
+        return {Files[0]}; // saved again with the file's fences
+    }
+    const QString output = Command == QLatin1String("backup") ? Out : Report;
+    return output.isEmpty() ? QStringList() : QStringList{output};
+}
+
+QStringList TCliOptions::Inputs() const {
+    if (Command == QLatin1String("fences-import")) {
+        return {Files[1]};
+    }
+    return Files;
+}
 
 std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString& error,
                                            QString& help) {

@@ -25,6 +25,11 @@ struct TCliOptions {
     // records: which to list, and as "table", "csv" or "json"
     TRecordFilter Filter;
     QString Format = QStringLiteral("table");
+
+    // The files the command writes and those it reads; "-" is standard output among the
+    // outputs and standard input among the inputs.
+    QStringList Outputs() const;
+    QStringList Inputs() const;
 };
 
 // Reads the arguments (the program name first). On a usage error returns nullopt with the
