@@ -9,7 +9,8 @@ PACKAGES := qt6-base-dev qt6-serialport-dev qt6-webengine-dev qt6-webchannel-dev
             libjs-leaflet libgtest-dev libgmock-dev libbenchmark-dev \
             ninja-build cmake g++ xvfb dpkg-dev file libqt6sql6-sqlite \
             ccache clang libclang-rt-14-dev postgresql libqt6sql6-psql \
-            libqt6svg6 lintian appstream desktop-file-utils help2man man-db bash-completion
+            libqt6svg6 lintian appstream desktop-file-utils help2man man-db bash-completion \
+            libzip-dev gdal-bin
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

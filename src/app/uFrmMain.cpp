@@ -519,7 +519,8 @@ QStringList TFrmMain::AddedTexts() {
            TMapBridge::Texts() + TSnapshotActions::Texts() +
            QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
            TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts() +
-           TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts();
+           TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
+           TFenceFileActions::ExchangeTexts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

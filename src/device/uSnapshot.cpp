@@ -12,7 +12,7 @@
 
 namespace {
 
-const QLatin1String kLineEnd("\r\n");
+const QString kLineEnd = QStringLiteral("\r\n");
 
 bool IsControl(QChar c) {
     return (c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7F;
@@ -67,6 +67,10 @@ TSnapshot TSnapshot::Blank() {
 std::optional<QString> TSnapshot::Parse(const QByteArray& bytes) {
     FPreamble.clear();
     FSections.clear();
+    // A file written with bare LF line ends (by an editor, a script) is written back so.
+    const qsizetype firstEnd = bytes.indexOf('\n');
+    const bool bare = firstEnd == 0 || (firstEnd > 0 && bytes[firstEnd - 1] != '\r');
+    FLineEnd = bare ? QStringLiteral("\n") : kLineEnd;
     QByteArray body = bytes;
     if (body.startsWith("\xEF\xBB\xBF")) {
         body.remove(0, 3);
@@ -185,13 +189,13 @@ std::optional<QString> TSnapshot::ParseLines(const QString& text) {
 QByteArray TSnapshot::ToBytes() const {
     QString text;
     for (const QString& line : FPreamble) {
-        text += line + kLineEnd;
+        text += line + FLineEnd;
     }
     for (const TSection& section : FSections) {
-        text += QLatin1Char('[') + section.Name + QLatin1Char(']') + kLineEnd;
+        text += QLatin1Char('[') + section.Name + QLatin1Char(']') + FLineEnd;
         for (const TLine& line : section.Lines) {
             text += line.Key.isEmpty() ? line.Text : line.Key + QLatin1Char('=') + line.Value;
-            text += kLineEnd;
+            text += FLineEnd;
         }
     }
     return text.toUtf8();

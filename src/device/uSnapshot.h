@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-// A device's settings as a file: INI text, UTF-8 with CR LF line ends. [Device] gives the
-// file's format and names the unit (Format, ID, Firmware, Alias, Saved); [Params] holds one line
-// per parameter key, its value being the device's reply fields from f2 on, exactly as received (see
-// docs/snapshot.md).
+// A device's settings as a file: INI text, UTF-8 with CR LF line ends (a file read with bare LF
+// line ends is written back with them). [Device] gives the file's format and names the unit
+// (Format, ID, Firmware, Alias, Saved); [Params] holds one line per parameter key, its value
+// being the device's reply fields from f2 on, exactly as received (see docs/snapshot.md).
 //
 // Lines the program does not know (comments, other keys, other sections) are kept in place
 // when the document is written again. A text that breaks the format is refused whole, with
@@ -69,6 +69,7 @@ private:
     void Set(const QString& section, const QString& key, const QString& value);
     std::optional<QString> ParseLines(const QString& text);
 
-    QList<QString> FPreamble; // comments before the first section
+    QString FLineEnd = QStringLiteral("\r\n"); // as the file read had them
+    QList<QString> FPreamble;                  // comments before the first section
     std::vector<TSection> FSections;
 };

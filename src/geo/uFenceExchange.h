@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,8 @@
 struct TFenceImport {
     std::vector<TGeoFence> Fences;
     QString Error;
+    // The features left out because they have no geometry ("feature 3 "Note"").
+    QStringList Skipped;
 
     // The numbers the fences take.
     std::vector<int> Numbers() const;
@@ -20,33 +23,46 @@ struct TFenceImport {
     std::vector<int> Replacing(const TGeoFenceList& table) const;
 };
 
-// Geo-fences as GIS tools and Google Earth keep them.
+// What an export writes: the file's bytes, and the fences it leaves out with the reason; or
+// why nothing can be written.
+struct TFenceExport {
+    QByteArray Bytes;
+    std::vector<int> Numbers; // the fences written
+    QStringList LeftOut;      // "geo-fence 3 "Pier": ..."
+    QString Error;
+};
+
+// Geo-fences as GIS tools and Google Earth keep them: GeoJSON (TFenceGeoJson), KML
+// (TFenceKml) and KMZ (TKmzArchive).
 //
-// Export writes GeoJSON (RFC 7946, longitude before latitude): a FeatureCollection of the
-// fences that are set, each a Polygon rectangle with a closed, counter-clockwise ring and the
-// properties "id" (the fence number) and "name".
+// Export writes the fences that are set, each as its rectangle. A fence whose left top corner
+// lies east of its right bottom one would span the 180° meridian, and one without area is no
+// rectangle: both are left out, with the reason.
 //
-// Import reads GeoJSON (a FeatureCollection, a Feature or a bare geometry; Point, MultiPoint,
-// LineString, MultiLineString, Polygon and MultiPolygon) or KML (Placemarks with Point,
-// LineString, LinearRing, Polygon or a MultiGeometry of those). Each feature becomes the
-// bounding rectangle of its geometry. Its number is the first of its "id" and its name that
-// is a whole number from 1 to 64 no earlier feature took, otherwise the lowest number no
-// feature takes. Names lose "," "(" ")" "!" and what no command can carry, and are cut to the
-// device's 20 characters.
+// Import makes each feature the bounding rectangle of its geometry and refuses the whole file,
+// naming the feature and the reason, for a shape across the 180° meridian, one without area,
+// a position off the globe or in another reference system, and a number ("id") that is no
+// fence number or that two features claim. A feature without a geometry is skipped and
+// listed. A feature's number is its "id", else its name when that is a whole number from 1 to
+// 64 no other feature takes, else the lowest number left. Names lose "," "(" ")" "!" and what
+// no command can carry (control characters included), and are cut to the device's 20
+// characters.
 //
 // Corners travel at the device's precision, a ten-thousandth of a minute, so a file exported
 // and imported again gives the same fences.
 class TFenceExchange {
 public:
-    // The GeoJSON text of the fences that are set; nullopt with the reason in error when a
-    // fence has a corner no map has.
-    static std::optional<QByteArray> ToGeoJson(const TGeoFenceList& fences, QString& error);
-    // GeoJSON or KML, told apart by their first character.
+    enum class TFormat { GeoJson, Kml, Kmz };
+    // By the file's extension: .kml, .kmz, else GeoJSON.
+    static TFormat FormatOf(const QString& path);
+
+    static TFenceExport Export(const TGeoFenceList& fences, TFormat format);
+    // GeoJSON, KML or KMZ, told apart by their first bytes.
     static TFenceImport FromBytes(const QByteArray& bytes);
 
-    // The same on files; the export replaces the file in one step. Errors name the file.
-    [[nodiscard]] static std::optional<QString> ExportFile(const QString& path,
-                                                           const TGeoFenceList& fences);
+    // The same on files ("-": standard output and input), in the format the extension names;
+    // the export replaces the file in one step. Errors name the file.
+    static TFenceExport ExportFile(const QString& path, const TGeoFenceList& fences);
     static TFenceImport ImportFile(const QString& path);
 
     // An angle as the device's coordinate text ("11354.0000", "-2230.0001"), rounded to the

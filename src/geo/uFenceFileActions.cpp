@@ -16,12 +16,13 @@ namespace {
 
 const char* const kExportText = "Export...";
 const char* const kImportText = "Import...";
-const char* const kExportTip = "Saves the geo-fences that are set as a GeoJSON file for GIS tools";
-const char* const kImportTip = "Puts the geo-fences of a GeoJSON or KML file into the list; "
+const char* const kExportTip = "Saves the geo-fences that are set as a GeoJSON, KML or KMZ file "
+                               "(by its extension) for GIS tools and Google Earth";
+const char* const kImportTip = "Puts the geo-fences of a GeoJSON, KML or KMZ file into the list; "
                                "Write Selected Geo-fence writes them";
 const char* const kImportFilter =
-    "Geo-fence files (*.geojson *.json *.kml);;GeoJSON (*.geojson *.json);;KML (*.kml);;"
-    "All files (*)";
+    "Geo-fence files (*.geojson *.json *.kml *.kmz);;GeoJSON (*.geojson *.json);;"
+    "KML (*.kml *.kmz);;All files (*)";
 const char* const kNothingSet = "No geo-fence is set, so there is nothing to export.";
 const char* const kReplace = "%1 already exists. Replace it with the geo-fences?";
 const char* const kRefused = "The geo-fences were not imported, nothing has changed.";
@@ -33,7 +34,10 @@ const char* const kImportedMark = "Imported from a file, not yet written to the 
 // Language files keep one text a line, so paragraphs are joined here.
 const QString kParagraph = QStringLiteral("\n\n");
 const QString kFolder = QStringLiteral("fences");
-const char* const kExportFilter = "GeoJSON (*.geojson *.json);;All files (*)";
+const char* const kExportFilter =
+    "GeoJSON (*.geojson *.json);;KML (*.kml);;KMZ, Google Earth (*.kmz);;All files (*)";
+const char* const kLeftOut = "These geo-fences were left out of the file:";
+const char* const kSkipped = "These features have no geometry and are skipped: %1.";
 const QString kExtension = QStringLiteral(".geojson");
 const QString kProposedName = QStringLiteral("geofences") + kExtension;
 
@@ -80,6 +84,10 @@ QStringList TFenceFileActions::Texts() {
     return texts;
 }
 
+QStringList TFenceFileActions::ExchangeTexts() {
+    return {QString::fromLatin1(kLeftOut), QString::fromLatin1(kSkipped)};
+}
+
 void TFenceFileActions::ApplyTexts() {
     FExport->setText(Tr(kExportText));
     FImport->setText(Tr(kImportText));
@@ -117,8 +125,12 @@ void TFenceFileActions::btnGeoExportClick() {
         !FMessages.Confirm(Tr(kReplace).arg(QDir::toNativeSeparators(*path)), Caption(FExport))) {
         return;
     }
-    if (const auto error = TFenceExchange::ExportFile(*path, FFences)) {
-        FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
+    const TFenceExport exported = TFenceExchange::ExportFile(*path, FFences);
+    if (!exported.Error.isEmpty()) {
+        FMessages.ShowMessage(exported.Error, QStringLiteral("ERROR"), TMessageIcon::Error);
+    } else if (!exported.LeftOut.isEmpty()) {
+        FMessages.ShowMessage(Tr(kLeftOut) + kParagraph + exported.LeftOut.join(QLatin1Char('\n')),
+                              Caption(FExport), TMessageIcon::Warning);
     }
 }
 
@@ -140,6 +152,9 @@ void TFenceFileActions::btnGeoImportClick() {
     QString question = Tr(kTakes).arg(numbers.size()).arg(TFenceExchange::NumberRanges(numbers));
     if (!replaced.empty()) {
         question += QLatin1Char(' ') + Tr(kReplaces).arg(TFenceExchange::NumberRanges(replaced));
+    }
+    if (!import.Skipped.isEmpty()) {
+        question += QLatin1Char(' ') + Tr(kSkipped).arg(import.Skipped.join(QStringLiteral(", ")));
     }
     question += kParagraph + Tr(kUntilWritten);
     if (!FMessages.Confirm(question, Caption(FImport))) {

@@ -12,8 +12,8 @@ class IMessageService;
 class QPushButton;
 class TGeoFenceModel;
 
-// Export... and Import... on the geo-fence page: the table to and from GeoJSON and KML files of
-// GIS tools and Google Earth. An import fills the table only, marked as not yet written;
+// Export... and Import... on the geo-fence page: the table to and from GeoJSON, KML and KMZ
+// files of GIS tools and Google Earth. An import fills the table only, marked as not yet written;
 // writing it stays the user's Write Selected Geo-fence, and the imported rows are selected
 // for that.
 class TFenceFileActions : public QObject {
@@ -22,8 +22,10 @@ public:
     TFenceFileActions(Ui::TFrmMain& ui, IMessageService& messages, TGeoFenceList& fences,
                       TGeoFenceModel& model, QObject* parent = nullptr);
 
-    // The texts these actions show, for the language file.
+    // The texts these actions show, for the language file; those added later in a list of
+    // their own, so that earlier texts keep their ids.
     static QStringList Texts();
+    static QStringList ExchangeTexts();
     // Captions, once the window's start-up texts have their ids.
     void ApplyTexts();
 

@@ -2,10 +2,12 @@
 #include "CliTestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -202,14 +204,15 @@ TEST_F(CliTest, FencesGoFromSnapshotsToGisFilesAndBackKeepingEveryOtherLine) {
 </outerBoundaryIs></Polygon></Placemark>
 <Placemark><name>Depot, North!</name><LineString><coordinates>-74.01,40.7128,0 -73.97,40.6833,0
 </coordinates></LineString></Placemark>
-<Placemark><name>5</name><Point><coordinates>2.2945,48.8584</coordinates></Point></Placemark>
+<Placemark><name>5</name><LineString><coordinates>2.2945,48.8584 2.2950,48.8580</coordinates>
+</LineString></Placemark>
 </Document></kml>)");
     const TRun imported = RunCli({"fences-import", Path("van.snapshot"), Path("plan.kml")});
     ASSERT_EQ(imported.Status, 0) << imported.Err.toStdString();
     EXPECT_EQ(imported.Err, Path("van.snapshot") + ": set geo-fences 1, 5, 7 (replaced 5)\n");
     QByteArray expected = van;
     expected.replace("P08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME",
-                     "P08.5=5,217.6700,4851.5040,217.6700,4851.5040,5");
+                     "P08.5=5,217.6700,4851.5040,217.7000,4851.4800,5");
     expected.replace("P08.7=7,0,0,0,0,", "P08.7=7,11354.0000,2230.0000,11406.0000,2224.0000,7");
     expected.replace("[Workshop]",
                      "P08.1=1,-7400.6000,4042.7680,-7358.2000,4040.9980,Depot North\r\n[Workshop]");
@@ -244,7 +247,7 @@ TEST_F(CliTest, FencesGoFromSnapshotsToGisFilesAndBackKeepingEveryOtherLine) {
     EXPECT_EQ(restore.Status, 0) << restore.Err.toStdString();
     const QStringList received = device.Received();
     for (const char* write : {"(P08,1,1,-7400.6000,4042.7680,-7358.2000,4040.9980,Depot North)",
-                              "(P08,1,5,217.6700,4851.5040,217.6700,4851.5040,5)",
+                              "(P08,1,5,217.6700,4851.5040,217.7000,4851.4800,5)",
                               "(P08,1,7,11354.0000,2230.0000,11406.0000,2224.0000,7)"}) {
         EXPECT_TRUE(received.contains(QString::fromLatin1(write))) << write;
     }
@@ -285,49 +288,135 @@ TEST_F(CliTest, HostileSnapshotsReachNoDevice) {
     EXPECT_EQ(restore.Status, 0) << restore.Err.toStdString();
     EXPECT_EQ(device.Received().size(), 12);
     EXPECT_EQ(device.Received().first(), "(P03,1,+8613800138000)");
+}
 
-    // An output that cannot be written, or that is one of the inputs (also through a link or a
-    // hard link), stops the command before any device hears a thing; "-" is standard output.
-    TEST_F(CliTest, OutputsAreCheckedBeforeAnyDeviceIsTouched) {
-        const QString van = Path("van.snapshot");
-        WriteFile(van, kReference);
-        TDevSim device({"--snapshot", van});
-        ASSERT_TRUE(QFile::link(van, Path("soft.snapshot")));
-        ASSERT_EQ(::link(qPrintable(van), qPrintable(Path("hard.snapshot"))), 0);
-        ASSERT_TRUE(QDir().mkpath(Path("folder")));
-        const QString port = device.Path();
-        const std::vector<std::pair<QStringList, QString>> cases = {
-            {{"verify", "--port", port, "--report", van, van},
-             van + ": it is the file " + van + " that the command reads"},
-            {{"restore", "--port", port, "--report", Path("hard.snapshot"), van},
-             Path("hard.snapshot") + ": it is the file " + van + " that the command reads"},
-            {{"restore", "--port", port, "--report", Path("soft.snapshot"), van},
-             Path("soft.snapshot") + ": it is the file " + van + " that the command reads"},
-            {{"verify", "--port", port, "--report", Path("folder"), van},
-             Path("folder") + ": it is a folder"},
-            {{"verify", "--port", port, "--report", "/proc/x.json", van}, "/proc/x.json: "},
-            {{"backup", "--port", port, "--out", Path("folder")},
-             Path("folder") + ": it is a folder"},
-            {{"fences-export", van, Path("soft.snapshot")},
-             Path("soft.snapshot") + ": it is the file " + van + " that the command reads"},
-            {{"fences-import", van, Path("hard.snapshot")},
-             van + ": it is the file " + Path("hard.snapshot") + " that the command reads"},
-        };
-        for (const auto& [arguments, error] : cases) {
-            const TRun run = RunCli(arguments);
-            EXPECT_EQ(run.Status, 2) << arguments.join(' ').toStdString();
-            EXPECT_TRUE(run.Err.startsWith("tervo-cli: Cannot write " + error))
-                << run.Err.toStdString();
-        }
-        EXPECT_TRUE(device.Received().isEmpty());
-        EXPECT_EQ(ReadFile(van), kReference);
-
-        const TRun report = RunCli({"verify", "--quiet", "--port", port, "--report", "-", van});
-        EXPECT_EQ(report.Status, 0) << report.Err.toStdString();
-        EXPECT_EQ(QJsonDocument::fromJson(report.Out.toUtf8())["devices"].toArray().size(), 1);
-        const TRun backup = RunCli({"backup", "--quiet", "--port", port, "--out", "-"});
-        EXPECT_EQ(backup.Status, 0) << backup.Err.toStdString();
-        EXPECT_TRUE(
-            backup.Out.contains("\r\nP08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME\r\n"))
-            << backup.Out.toStdString();
+// An output that cannot be written, or that is one of the inputs (also through a link or a
+// hard link), stops the command before any device hears a thing; "-" is standard output.
+TEST_F(CliTest, OutputsAreCheckedBeforeAnyDeviceIsTouched) {
+    const QString van = Path("van.snapshot");
+    WriteFile(van, kReference);
+    TDevSim device({"--snapshot", van});
+    ASSERT_TRUE(QFile::link(van, Path("soft.snapshot")));
+    ASSERT_EQ(::link(qPrintable(van), qPrintable(Path("hard.snapshot"))), 0);
+    ASSERT_TRUE(QDir().mkpath(Path("folder")));
+    const QString port = device.Path();
+    const std::vector<std::pair<QStringList, QString>> cases = {
+        {{"verify", "--port", port, "--report", van, van},
+         van + ": it is the file " + van + " that the command reads"},
+        {{"restore", "--port", port, "--report", Path("hard.snapshot"), van},
+         Path("hard.snapshot") + ": it is the file " + van + " that the command reads"},
+        {{"restore", "--port", port, "--report", Path("soft.snapshot"), van},
+         Path("soft.snapshot") + ": it is the file " + van + " that the command reads"},
+        {{"verify", "--port", port, "--report", Path("folder"), van},
+         Path("folder") + ": it is a folder"},
+        {{"verify", "--port", port, "--report", "/proc/x.json", van}, "/proc/x.json: "},
+        {{"backup", "--port", port, "--out", Path("folder")}, Path("folder") + ": it is a folder"},
+        {{"fences-export", van, Path("soft.snapshot")},
+         Path("soft.snapshot") + ": it is the file " + van + " that the command reads"},
+        {{"fences-import", van, Path("hard.snapshot")},
+         van + ": it is the file " + Path("hard.snapshot") + " that the command reads"},
+    };
+    for (const auto& [arguments, error] : cases) {
+        const TRun run = RunCli(arguments);
+        EXPECT_EQ(run.Status, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.Err.startsWith("tervo-cli: Cannot write " + error))
+            << run.Err.toStdString();
     }
+    EXPECT_TRUE(device.Received().isEmpty());
+    EXPECT_EQ(ReadFile(van), kReference);
+
+    const TRun report = RunCli({"verify", "--quiet", "--port", port, "--report", "-", van});
+    EXPECT_EQ(report.Status, 0) << report.Err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(report.Out.toUtf8())["devices"].toArray().size(), 1);
+    const TRun backup = RunCli({"backup", "--quiet", "--port", port, "--out", "-"});
+    EXPECT_EQ(backup.Status, 0) << backup.Err.toStdString();
+    EXPECT_TRUE(
+        backup.Out.contains("\r\nP08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME\r\n"))
+        << backup.Out.toStdString();
+}
+
+// A snapshot's fences through the files a GIS user has: GeoJSON, KML and KMZ, written by
+// tervo-cli and converted by GDAL, to links, pipes and standard output, and back.
+TEST_F(CliTest, FenceFilesGoThroughGdalLinksPipesAndStandardStreams) {
+    // Bare LF line ends, as an editor may leave them; fence 64 nearly round the world.
+    const QByteArray van = "[Device]\nID=4711\n[Params]\nP03=+8613800138000\n"
+                           "P08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME\n"
+                           "P08.9=9,-7359.1234,4045.0001,-7355.9999,4041.4321,Yard North\n"
+                           "P08.64=64,-17959.9999,8959.9999,17959.9999,-8959.9999,World\n";
+    WriteFile(Path("van.snapshot"), van);
+    const auto importsBack = [&](const QString& file) {
+        WriteFile(Path("copy.snapshot"), van);
+        const TRun run = RunCli({"fences-import", "--quiet", Path("copy.snapshot"), file});
+        EXPECT_EQ(run.Status, 0) << file.toStdString() << run.Err.toStdString();
+        EXPECT_EQ(ReadFile(Path("copy.snapshot")), van) << file.toStdString();
+    };
+    const auto ogr2ogr = [&](const QStringList& arguments) {
+        QProcess gdal;
+        gdal.start("ogr2ogr", arguments);
+        EXPECT_TRUE(gdal.waitForFinished(60'000));
+        EXPECT_EQ(gdal.exitCode(), 0) << gdal.readAllStandardError().toStdString();
+    };
+    for (const char* name : {"van.geojson", "van.kml", "van.kmz"}) {
+        const TRun run = RunCli({"fences-export", Path("van.snapshot"), Path(name)});
+        ASSERT_EQ(run.Status, 0) << run.Err.toStdString();
+        EXPECT_EQ(run.Err, Path(name) + ": geo-fences 5, 9, 64\n");
+        importsBack(Path(name));
+    }
+    EXPECT_TRUE(
+        ReadFile(Path("van.kml")).contains("<kml xmlns=\"http://www.opengis.net/kml/2.2\">"));
+    EXPECT_TRUE(ReadFile(Path("van.kmz")).startsWith("PK\x03\x04"));
+    // GDAL's drivers, each way.
+    const std::vector<std::pair<QStringList, QString>> conversions = {
+        {{"-f", "GeoJSON", Path("gdal.geojson"), Path("van.geojson")}, "gdal.geojson"},
+        {{"-f", "KML", Path("gdal.kml"), Path("van.geojson")}, "gdal.kml"},
+        {{"-f", "LIBKML", Path("libkml.kml"), Path("van.geojson")}, "libkml.kml"},
+        {{"-f", "LIBKML", Path("libkml.kmz"), Path("van.geojson")}, "libkml.kmz"},
+        {{"-f", "GeoJSON", Path("from-kml.geojson"), Path("van.kml")}, "from-kml.geojson"},
+        {{"-f", "GeoJSON", Path("from-kmz.geojson"), Path("van.kmz")}, "from-kmz.geojson"},
+    };
+    for (const auto& [arguments, made] : conversions) {
+        ogr2ogr(arguments);
+        importsBack(Path(made.toLatin1().constData()));
+    }
+
+    // Standard output and input.
+    const TRun out = RunCli({"fences-export", "--quiet", Path("van.snapshot"), "-"});
+    EXPECT_EQ(out.Status, 0);
+    EXPECT_EQ(out.Out.toUtf8(), ReadFile(Path("van.geojson")));
+    WriteFile(Path("copy.snapshot"), van);
+    const TRun in = RunCli({"fences-import", Path("copy.snapshot"), "-"}, QStringLiteral(TERVO_CLI),
+                           ReadFile(Path("van.kmz")));
+    EXPECT_EQ(in.Status, 0) << in.Err.toStdString();
+    EXPECT_EQ(in.Err, Path("copy.snapshot") + ": set geo-fences 5, 9, 64 (replaced 5, 9, 64)\n");
+
+    // A link keeps being a link; a FIFO gets the text; a link planted where the old writer put
+    // its temporary file leads nowhere.
+    WriteFile(Path("victim"), "victim");
+    ASSERT_TRUE(QFile::link(Path("victim"), Path("planted.geojson.partial")));
+    ASSERT_TRUE(QFile::link(Path("real.geojson"), Path("link.geojson")));
+    ASSERT_EQ(::mkfifo(qPrintable(Path("pipe")), 0600), 0);
+    QProcess reader;
+    reader.start("cat", {Path("pipe")});
+    for (const char* name : {"planted.geojson", "link.geojson", "pipe"}) {
+        EXPECT_EQ(RunCli({"fences-export", "--quiet", Path("van.snapshot"), Path(name)}).Status, 0);
+    }
+    ASSERT_TRUE(reader.waitForFinished(10'000));
+    EXPECT_EQ(reader.readAllStandardOutput(), ReadFile(Path("van.geojson")));
+    EXPECT_EQ(ReadFile(Path("victim")), "victim");
+    EXPECT_EQ(ReadFile(Path("planted.geojson")), ReadFile(Path("van.geojson")));
+    EXPECT_TRUE(QFileInfo(Path("link.geojson")).isSymLink());
+    EXPECT_EQ(ReadFile(Path("real.geojson")), ReadFile(Path("van.geojson")));
+    EXPECT_TRUE(QFileInfo(Path("pipe")).isFile() == false);
+
+    // What no file can hold is left out, and said so even with --quiet.
+    WriteFile(Path("odd.snapshot"),
+              "[Params]\r\nP08.2=2,17700.0000,-1600.0000,-17800.0000,-1900.0000,Fiji\r\n"
+              "P08.5=5,11354.0000,2230.0000,11406.0000,2224.0000,HOME\r\n");
+    const TRun odd = RunCli({"fences-export", "--quiet", Path("odd.snapshot"), Path("odd.kml")});
+    EXPECT_EQ(odd.Status, 0);
+    EXPECT_EQ(odd.Err, "tervo-cli: left out geo-fence 2 \"Fiji\": its left top corner lies east of "
+                       "its right bottom corner, across the 180° meridian\n");
+    EXPECT_EQ(
+        TRun(RunCli({"fences-import", "--quiet", Path("van.snapshot"), Path("odd.kml")})).Status,
+        0);
+}

@@ -64,11 +64,14 @@ struct TRun {
     QString Err;
 };
 
-// program: the tervo-cli to run, the build's unless a test copies it elsewhere.
-inline TRun RunCli(const QStringList& arguments,
-                   const QString& program = QStringLiteral(TERVO_CLI)) {
+// program: the tervo-cli to run, the build's unless a test copies it elsewhere; input, when
+// given, is its standard input.
+inline TRun RunCli(const QStringList& arguments, const QString& program = QStringLiteral(TERVO_CLI),
+                   const QByteArray& input = {}) {
     QProcess cli;
     cli.start(program, arguments);
+    cli.write(input);
+    cli.closeWriteChannel();
     EXPECT_TRUE(cli.waitForFinished(120'000));
     return {cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardOutput()),
             QString::fromLocal8Bit(cli.readAllStandardError())};

@@ -1,12 +1,16 @@
 // Export... and Import... on the geo-fence page of the window, pressed as a user does.
 #include "GeoTestSupport.h"
 #include "uFenceExchange.h"
+#include "uKmzArchive.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -52,7 +56,8 @@ const QByteArray kPlan = R"(<?xml version="1.0" encoding="UTF-8"?>
 <Placemark><name>Depot, North!</name><Polygon><outerBoundaryIs><LinearRing><coordinates>
 113.9,22.5,0 114.1,22.5,0 114.1,22.4,0 113.9,22.4,0 113.9,22.5,0
 </coordinates></LinearRing></outerBoundaryIs></Polygon></Placemark>
-<Placemark><name>3</name><Point><coordinates>-74.01,40.7128</coordinates></Point></Placemark>
+<Placemark><name>3</name><LineString><coordinates>-74.01,40.7128 -73.97,40.6833</coordinates>
+</LineString></Placemark>
 <Placemark><name>Road</name><LineString><coordinates>10,20 11,21</coordinates></LineString>
 </Placemark>
 </Document></kml>)";
@@ -101,7 +106,7 @@ TEST_F(FenceFileWindowTest, ImportFillsTheListMarkedAndSelectedAfterTheUserAgree
               "you write them with Write Selected Geo-fence.");
 
     EXPECT_EQ(Row(1), (QStringList{"1", "Depot North", "22.5", "113.9", "22.4", "114.1"}));
-    EXPECT_EQ(Row(3), (QStringList{"3", "3", "40.7128", "-74.01", "40.7128", "-74.01"}));
+    EXPECT_EQ(Row(3), (QStringList{"3", "3", "40.7128", "-74.01", "40.6833", "-73.97"}));
     EXPECT_EQ(Row(2), (QStringList{"2", "Road", "21", "10", "20", "11"}));
     for (const int id : {1, 2, 3}) {
         EXPECT_EQ(Model().Mark(id), TFieldMark::Edited) << id;
@@ -195,4 +200,69 @@ TEST_F(FenceFileWindowTest, ExportWritesTheSetFencesAndAsksBeforeReplacingAFile)
     Press("btnGeoExport");
     EXPECT_EQ(Read(FDir.filePath("plain.geojson")), Read(path));
     EXPECT_FALSE(QFile::exists(FDir.filePath("plain")));
+}
+
+// The file's extension chooses the format; links, pipes and names planted where temporary
+// files once lay are written the way they must be; what no file can hold is named.
+TEST_F(FenceFileWindowTest, ExportWritesEachFormatThroughLinksAndPipesAndNamesWhatItLeavesOut) {
+    Reply(QStringLiteral("(0123456789,P08,1,11354.0000,2230.0000,11406.0000,2224.0000,HOME)"));
+    Reply(QStringLiteral("(0123456789,P08,2,17700.0000,-1600.0000,-17800.0000,-1900.0000,Fiji)"));
+    for (const char* name : {"plan.kml", "plan.kmz", "plan.geojson"}) {
+        Messages.FileAnswer = FDir.filePath(QLatin1String(name));
+        Press("btnGeoExport");
+        const TFenceImport back = TFenceExchange::ImportFile(*Messages.FileAnswer);
+        ASSERT_EQ(back.Error, QString()) << name;
+        EXPECT_EQ(back.Numbers(), std::vector<int>{1}) << name;
+    }
+    EXPECT_TRUE(Read(FDir.filePath("plan.kml")).contains("<Placemark>"));
+    EXPECT_TRUE(Read(FDir.filePath("plan.kmz")).startsWith("PK\x03\x04"));
+    ASSERT_EQ(Messages.Messages.size(), 3);
+    EXPECT_EQ(Messages.Messages[0].Icon, TMessageIcon::Warning);
+    EXPECT_EQ(Messages.Messages[0].Text,
+              "These geo-fences were left out of the file:\n\ngeo-fence 2 \"Fiji\": its left top "
+              "corner lies east of its right bottom corner, across the 180° meridian");
+
+    Write("victim", "victim");
+    ASSERT_TRUE(QFile::link(FDir.filePath("victim"), FDir.filePath("out.geojson.partial")));
+    ASSERT_TRUE(QFile::link(FDir.filePath("real.geojson"), FDir.filePath("link.geojson")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(FDir.filePath("pipe.geojson")).constData(), 0600), 0);
+    QProcess reader;
+    reader.start("cat", {FDir.filePath("pipe.geojson")});
+    for (const char* name : {"out.geojson", "link.geojson", "pipe.geojson"}) {
+        Messages.FileAnswer = FDir.filePath(QLatin1String(name));
+        Press("btnGeoExport");
+    }
+    ASSERT_TRUE(reader.waitForFinished(10'000));
+    const QByteArray geojson = Read(FDir.filePath("plan.geojson"));
+    EXPECT_EQ(reader.readAllStandardOutput(), geojson);
+    EXPECT_EQ(Read(FDir.filePath("victim")), "victim");
+    EXPECT_EQ(Read(FDir.filePath("out.geojson")), geojson);
+    EXPECT_TRUE(QFileInfo(FDir.filePath("link.geojson")).isSymLink());
+    EXPECT_EQ(Read(FDir.filePath("real.geojson")), geojson);
+    EXPECT_FALSE(QFileInfo(FDir.filePath("pipe.geojson")).isFile());
+    // A folder is refused with the reason.
+    Messages.FileAnswer = FDir.filePath("folder.geojson");
+    ASSERT_TRUE(QDir().mkpath(*Messages.FileAnswer));
+    Press("btnGeoExport");
+    EXPECT_EQ(Messages.Messages.last().Icon, TMessageIcon::Error);
+    EXPECT_EQ(Messages.Messages.last().Text, "Cannot write " +
+                                                 QDir::toNativeSeparators(*Messages.FileAnswer) +
+                                                 ": it is a folder");
+}
+
+TEST_F(FenceFileWindowTest, ImportReadsKmzAndListsWhatItSkips) {
+    const QByteArray kml = R"(<kml xmlns="http://www.opengis.net/kml/2.2"><Document>
+<Placemark><name>Note</name></Placemark>
+<Placemark><name>Yard</name><ExtendedData><Data name="ID"><displayName>Fence</displayName>
+<value>7</value></Data></ExtendedData><LineString><coordinates>1,1 2,2</coordinates></LineString>
+</Placemark></Document></kml>)";
+    QString error;
+    Messages.FileAnswer = Write("plan.kmz", TKmzArchive::Pack(kml, error).value());
+    Press("btnGeoImport");
+    ASSERT_EQ(Messages.Questions.size(), 1) << Messages.Messages.value(0).Text.toStdString();
+    EXPECT_EQ(Messages.Questions[0].Text,
+              "The file holds 1 geo-fence(s). They take the numbers 7. These features have no "
+              "geometry and are skipped: feature 1 \"Note\".\n\nThe device keeps its geo-fences "
+              "until you write them with Write Selected Geo-fence.");
+    EXPECT_EQ(Row(7), (QStringList{"7", "Yard", "2", "1", "1", "2"}));
 }

@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -72,24 +73,24 @@ int RunFencesExport(const TCliOptions& options) {
         return kFileError;
     }
     const TGeoFenceList fences = FencesOf(snapshot);
-    std::vector<int> numbers;
-    for (const TGeoFence& fence : fences) {
-        if (!fence.IsEmpty()) {
-            numbers.push_back(fence.ID);
-        }
-    }
-    if (numbers.empty()) {
+    if (std::all_of(fences.begin(), fences.end(), [](const TGeoFence& f) { return f.IsEmpty(); })) {
         PrintError(QStringLiteral("%1 holds no geo-fence that is set; nothing written")
                        .arg(options.Files[0]));
         return kFileError;
     }
-    if (const auto error = TFenceExchange::ExportFile(options.Files[1], fences)) {
-        PrintError(*error);
+    const TFenceExport exported = TFenceExchange::ExportFile(options.Files[1], fences);
+    // What a file leaves out is said even with --quiet: the fences are not where the user
+    // may think.
+    for (const QString& leftOut : exported.LeftOut) {
+        PrintError(QStringLiteral("left out %1").arg(leftOut));
+    }
+    if (!exported.Error.isEmpty()) {
+        PrintError(exported.Error);
         return kFileError;
     }
     if (!options.Quiet) {
         std::fprintf(stderr, "%s: geo-fences %s\n", qPrintable(options.Files[1]),
-                     qPrintable(TFenceExchange::NumberRanges(numbers)));
+                     qPrintable(TFenceExchange::NumberRanges(exported.Numbers)));
     }
     return 0;
 }
@@ -126,6 +127,10 @@ int RunFencesImport(const TCliOptions& options) {
         if (!replaced.empty()) {
             std::fprintf(stderr, " (replaced %s)",
                          qPrintable(TFenceExchange::NumberRanges(replaced)));
+        }
+        if (!import.Skipped.isEmpty()) {
+            std::fprintf(stderr, "; skipped, without a geometry: %s",
+                         qPrintable(import.Skipped.join(QStringLiteral(", "))));
         }
         std::fprintf(stderr, "\n");
     }
