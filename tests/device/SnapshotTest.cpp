@@ -60,17 +60,18 @@ TEST(Snapshot, ValuesAreKeptExactlyAndUnknownLinesSurviveARewrite) {
     snapshot.SetParam("P05", "10.0.0.2,9000,CMNET,,");
     snapshot.SetParam("P03", "+86");
     snapshot.SetParam("P16", "85"); // no setting: not kept
-    EXPECT_EQ(snapshot.ToBytes(), "; made by hand\r\n"
-                                  "[Device]\r\n"
-                                  "ID=42\r\n"
-                                  "Owner=Fleet 7\r\n"
-                                  "[Params]\r\n"
-                                  "P17= VAN 42 \r\n"
-                                  "P05=10.0.0.2,9000,CMNET,,\r\n"
-                                  "Note=checked twice\r\n"
-                                  "P03=+86\r\n"
-                                  "[Workshop]\r\n"
-                                  "Bench=3\r\n");
+    // A file with bare LF line ends keeps them.
+    EXPECT_EQ(snapshot.ToBytes(), "; made by hand\n"
+                                  "[Device]\n"
+                                  "ID=42\n"
+                                  "Owner=Fleet 7\n"
+                                  "[Params]\n"
+                                  "P17= VAN 42 \n"
+                                  "P05=10.0.0.2,9000,CMNET,,\n"
+                                  "Note=checked twice\n"
+                                  "P03=+86\n"
+                                  "[Workshop]\n"
+                                  "Bench=3\n");
     // A device text with a line break cannot break the file.
     snapshot.SetParam("P17", "A\r\nB=1");
     EXPECT_EQ(snapshot.Param("P17"), "A  B=1");
