@@ -16,6 +16,7 @@
 #include "uLinkError.h"
 #include "uMapBridge.h"
 #include "uMapOfflineNotice.h"
+#include "uMbTilesHandler.h"
 #include "uMessageService.h"
 #include "uParamCatalogue.h"
 #include "uParamControls.h"
@@ -520,7 +521,7 @@ QStringList TFrmMain::AddedTexts() {
            QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
            TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts() +
            TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
-           TFenceFileActions::ExchangeTexts();
+           TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

@@ -83,10 +83,13 @@ void TMapBridge::LoadMapPage() {
     const QString source = FUi.ed_googleurl->text();
     StoreTileSource(source);
     QString host = source;
-    if (IsTileSetFile(source.trimmed())) {
+    FTileSetInUse = IsTileSetFile(source.trimmed());
+    if (FTileSetInUse) {
         FTiles->SetFile(source.trimmed());
         host = TMbTilesHandler::TileAddress();
     }
+    // A tile set that cannot serve pictures says why at once; a host is judged by its tiles.
+    FOfflineNotice->SetTileSetProblem(FTileSetInUse ? FTiles->Problem() : QString());
     const QString page = FormatMapPage({host, FApiKey, FMapCenterLat, FMapCenterLng, FMapZoom});
     FOfflineNotice->SetTilesReachable(true); // until the new page's tiles say otherwise
     CreatedWebBrowser().setHtml(page, kPageBaseUrl);
@@ -126,7 +129,23 @@ QWebEngineView& TMapBridge::CreatedWebBrowser() {
 
 void TMapBridge::FWebBrowserDocumentComplete(bool ok) {
     FMapLoaded = true;
+    if (FTileSetInUse && FTiles->Problem().isEmpty()) {
+        UseTileSetMetadata();
+    }
     Q_EMIT PageLoaded(ok);
+}
+
+// The set's zoom levels, area and credit reach the page's tile layers. The attribution is
+// shown as text: a file's markup has no business in the page.
+void TMapBridge::UseTileSetMetadata() {
+    const TMbTilesHandler::TTileSetInfo& info = FTiles->Info();
+    CallJavaScript(QStringLiteral("useTileSet(%1,%2,%3,%4,%5,\"%6\")")
+                       .arg(info.MaxZoom)
+                       .arg(info.South, 0, 'f', 6)
+                       .arg(info.West, 0, 'f', 6)
+                       .arg(info.North, 0, 'f', 6)
+                       .arg(info.East, 0, 'f', 6)
+                       .arg(ScriptStringText(info.Attribution.toHtmlEscaped())));
 }
 
 void TMapBridge::ShowTileSource() {

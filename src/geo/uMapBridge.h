@@ -65,6 +65,7 @@ Q_SIGNALS:
 private:
     QWebEngineView& CreatedWebBrowser();
     void FWebBrowserDocumentComplete(bool ok);
+    void UseTileSetMetadata();
     void StoreTileSource(const QString& source);
 
     Ui::TFrmMain& FUi;
@@ -75,6 +76,7 @@ private:
     QPointer<QWebEngineView> FWebBrowser;
     QPointer<QWebEngineProfile> FProfile; // child of the bridge, created with the web view
     bool FMapLoaded = false;
+    bool FTileSetInUse = false; // the page's tiles come from an MBTiles file
     QString FApiKey;
     double FMapCenterLat = kFallbackLat;
     double FMapCenterLng = kFallbackLng;

@@ -32,11 +32,24 @@ QString TMapOfflineNotice::Text() {
 }
 
 void TMapOfflineNotice::SetTilesReachable(bool reachable) {
-    if (reachable) {
+    FReachable = reachable;
+    Update();
+}
+
+void TMapOfflineNotice::SetTileSetProblem(const QString& problem) {
+    FTileSetProblem = problem;
+    Update();
+}
+
+void TMapOfflineNotice::Update() {
+    const QString text = !FTileSetProblem.isEmpty() ? FTileSetProblem
+                         : FReachable               ? QString()
+                                                    : TranslateText(Text());
+    if (text.isEmpty()) {
         hide();
         return;
     }
-    setText(TranslateText(Text()));
+    setText(text);
     Place();
     raise();
     show();

@@ -24,14 +24,20 @@ QByteArray Png(QColor color) {
 }
 
 // A tile set with two tiles of zoom 1, stored as MBTiles stores them: rows in TMS order.
-void MakeTileSet(const QString& path, const QByteArray& northWest, const QByteArray& southWest) {
+void MakeTileSet(const QString& path, const QByteArray& northWest, const QByteArray& southWest,
+                 const QList<std::pair<QString, QString>>& metadata = {{"format", "png"}}) {
     {
         QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "make");
         database.setDatabaseName(path);
         ASSERT_TRUE(database.open());
         QSqlQuery query(database);
         ASSERT_TRUE(query.exec("CREATE TABLE metadata (name text, value text)"));
-        ASSERT_TRUE(query.exec("INSERT INTO metadata VALUES ('format', 'png')"));
+        for (const auto& [name, value] : metadata) {
+            query.prepare("INSERT INTO metadata VALUES (?, ?)");
+            query.addBindValue(name);
+            query.addBindValue(value);
+            ASSERT_TRUE(query.exec());
+        }
         ASSERT_TRUE(query.exec("CREATE TABLE tiles (zoom_level integer, tile_column integer, "
                                "tile_row integer, tile_data blob)"));
         for (const auto& [row, data] : {std::pair{1, northWest}, std::pair{0, southWest}}) {
@@ -151,6 +157,85 @@ TEST_F(MbTilesTest, AMapWithoutTilesSaysSoUntilTilesCome) {
     page.Eval("map_obj.setZoom(0)");
     QTest::qWait(500);
     EXPECT_FALSE(notice->isVisible());
+}
+
+// Each tile set that cannot serve pictures says why on the map, at once and in words.
+TEST_F(MbTilesTest, ATileSetWithoutPicturesSaysWhyOnTheMap) {
+    Ui().pgCtrl->setCurrentWidget(Ui().tsGeo);
+    Window->show();
+    const auto* notice = Window->findChild<QLabel*>("lblMapOffline");
+    QFile garbage(Path("garbage.mbtiles"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    MakeTileSet(Path("vector.mbtiles"), kRed, kBlue, {{"format", "pbf"}});
+    const std::vector<std::pair<QString, QString>> cases = {
+        {Path("missing.mbtiles"), "The tile set " + Path("missing.mbtiles") +
+                                      " cannot be found, so the map shows no pictures. Fences "
+                                      "and corner picking still work."},
+        {Path("garbage.mbtiles"), Path("garbage.mbtiles") +
+                                      " is no MBTiles tile set (an SQLite database with a tiles "
+                                      "table), so the map shows no pictures. Fences and corner "
+                                      "picking still work."},
+        {Path("vector.mbtiles"), Path("vector.mbtiles") +
+                                     " holds vector tiles (format pbf), which the map cannot "
+                                     "draw; use a tile set of PNG, JPEG or WebP pictures. Fences "
+                                     "and corner picking still work."},
+        {Path("world.mbtiles"), ""},
+    };
+    TPageScripts page(Window->MapBridge());
+    for (const auto& [file, text] : cases) {
+        Ui().ed_googleurl->setText(file);
+        ASSERT_TRUE(page.LoadMap(Ui()));
+        EXPECT_EQ(notice->isVisible(), !text.isEmpty()) << file.toStdString();
+        if (!text.isEmpty()) {
+            EXPECT_EQ(notice->text(), text);
+        }
+    }
+    EXPECT_FALSE(QFile::exists(Path("missing.mbtiles")));
+    EXPECT_TRUE(Messages.Messages.isEmpty());
+}
+
+// Past the set's deepest level its tiles are drawn larger; tiles are asked for only inside its
+// area; its attribution, as text, stands where the tile host's would.
+TEST_F(MbTilesTest, TheSetsMetadataLimitsAndCreditsTheMap) {
+    MakeTileSet(Path("shallow.mbtiles"), kRed, kBlue,
+                {{"format", "png"},
+                 {"maxzoom", "1"},
+                 {"bounds", "-180,0,0,85"},
+                 {"attribution", "© Survey <b>2024</b>"}});
+    Ui().pgCtrl->setCurrentWidget(Ui().tsGeo);
+    Window->show();
+    Ui().ed_googleurl->setText(Path("shallow.mbtiles"));
+    Ui().ed_MapLat->setText("-40");
+    Ui().ed_MapLng->setText("100");
+    Ui().ed_MapZoom->setText("3");
+    TPageScripts page(Window->MapBridge());
+    ASSERT_TRUE(page.LoadMap(Ui()));
+    const auto tilesShown = [&] {
+        return page
+            .Json("Array.prototype.map.call(document.querySelectorAll("
+                  "'#map_div > .leaflet-pane .leaflet-tile-loaded'), function (t) {"
+                  " return t.src + ' ' + t.naturalWidth; })")
+            .toStringList();
+    };
+    // The map opened outside the set's area and moved onto it.
+    ASSERT_TRUE(WaitFor([&] { return page.Eval("map_obj.getCenter().lat").toDouble() > 0; }));
+    EXPECT_LT(page.Eval("map_obj.getCenter().lng").toDouble(), 0);
+    page.Eval("map_obj.setView(L.latLng(40, -90), 3, { animate: false })");
+    ASSERT_TRUE(WaitFor([&] {
+        const QStringList shown = tilesShown();
+        return !shown.isEmpty() && shown.filter("tiles/1/0/0 256").size() == shown.size();
+    })) << tilesShown().join(", ").toStdString();
+    QWebEngineView* view = Window->MapBridge().WebBrowser();
+    EXPECT_TRUE(WaitFor([&] {
+        const QImage picture = view->grab().toImage();
+        return picture.pixelColor(picture.width() / 2, picture.height() / 2) == QColor(Qt::red);
+    }));
+    EXPECT_TRUE(page.Eval("document.querySelector('.leaflet-control-attribution').textContent")
+                    .toString()
+                    .contains("© Survey <b>2024</b>"));
+    EXPECT_TRUE(Messages.Messages.isEmpty());
 }
 
 } // namespace
