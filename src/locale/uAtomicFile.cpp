@@ -169,7 +169,7 @@ std::optional<QString> WriteTemporary(const TTarget& target, const QByteArray& d
     };
     if (target.Old) {
         // The owner as far as we may set it (root keeps anyone's), then the permission bits.
-        (void)::fchown(fd, target.Old->st_uid, target.Old->st_gid);
+        [[maybe_unused]] const int owned = ::fchown(fd, target.Old->st_uid, target.Old->st_gid);
         if (::fchmod(fd, target.Old->st_mode & 07777) != 0) {
             return fail(errno);
         }
