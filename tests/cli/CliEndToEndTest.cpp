@@ -93,6 +93,61 @@ TEST_F(CliTest, RestoresAFleetAtOnceAndReportsEveryDevice) {
     EXPECT_TRUE(run.Err.contains(silent.Path() + ": device not answering"));
 }
 
+// A device's outcome is kept as soon as it ends; a signal lets the others finish the command in
+// flight, and the report says key by key what reached the device.
+TEST_F(CliTest, AnInterruptedRestoreKeepsWhatWasDoneKeyByKey) {
+    WriteFile(Path("van.snapshot"), kReference);
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        TDevSim fast({"--id", "201"});
+        TDevSim slow({"--delay-ms", "200", "--id", "202"});
+        QProcess cli;
+        cli.setReadChannel(QProcess::StandardError);
+        cli.start(QStringLiteral(TERVO_CLI),
+                  {"restore", "--port", fast.Path(), "--port", slow.Path(), "--report",
+                   Path("r.json"), Path("van.snapshot")});
+        QString err;
+        while (!err.contains(fast.Path() + ": done") && cli.waitForReadyRead(10'000)) {
+            err += QString::fromLocal8Bit(cli.readAllStandardError());
+        }
+        ASSERT_TRUE(err.contains(fast.Path() + ": done (ID 201): every value confirmed"))
+            << err.toStdString();
+        // Already in the report, while the other device works on.
+        const QJsonArray sofar =
+            QJsonDocument::fromJson(ReadFile(Path("r.json")))["devices"].toArray();
+        ASSERT_EQ(sofar.size(), 1);
+        EXPECT_EQ(sofar[0]["port"].toString(), fast.Path());
+        EXPECT_EQ(sofar[0]["result"].toString(), "confirmed");
+
+        ::kill(pid_t(cli.processId()), signal);
+        ASSERT_TRUE(cli.waitForFinished(20'000));
+        err += QString::fromLocal8Bit(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitCode(), status) << err.toStdString();
+        EXPECT_TRUE(err.contains(slow.Path() + ": interrupted (ID 202); ")) << err.toStdString();
+
+        const QJsonArray devices =
+            QJsonDocument::fromJson(ReadFile(Path("r.json")))["devices"].toArray();
+        ASSERT_EQ(devices.size(), 2);
+        EXPECT_EQ(devices[0]["port"].toString(), fast.Path()); // the command line's order
+        EXPECT_EQ(devices[1]["result"].toString(), "interrupted");
+        const QJsonObject params = devices[1]["params"].toObject();
+        const QStringList received = slow.Received();
+        QStringList states;
+        for (auto it = params.begin(); it != params.end(); ++it) {
+            const QString key = it.key();
+            const QString write =
+                QStringLiteral("(%1,1,%2)")
+                    .arg(key.section('.', 0, 0), it->toObject()["sent"].toString());
+            const QString state = it->toObject()["state"].toString();
+            states.append(state);
+            EXPECT_EQ(received.contains(write), state != "not-sent") << key.toStdString();
+        }
+        EXPECT_TRUE(states.contains("not-sent")) << states.join(' ').toStdString();
+        EXPECT_TRUE(states.contains("echoed")) << states.join(' ').toStdString();
+        EXPECT_TRUE(states.filter(QRegularExpression("^(echoed|not-sent|confirmed)$")).size() ==
+                    states.size());
+    }
+}
+
 TEST_F(CliTest, BackupVerifyAndDiffOfDevicesStartedFromSnapshots) {
     WriteFile(Path("van.snapshot"), kReference);
     TDevSim reference({"--snapshot", Path("van.snapshot"), "--unsolicited-status", "1"});

@@ -4,6 +4,7 @@
 
 #include "uAtomicFile.h"
 #include "uCliDevice.h"
+#include "uCliInterrupt.h"
 #include "uCliOptions.h"
 #include "uCliRecords.h"
 #include "uCliReport.h"
@@ -18,6 +19,7 @@
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -145,9 +147,11 @@ TCliDevice::TJob JobOf(const QString& command) {
                                                : TCliDevice::TJob::Verify;
 }
 
-// Every device on a thread of its own; returns when all of them are done.
-std::vector<std::unique_ptr<TCliDevice>> RunDevices(const TCliOptions& options,
-                                                    const TSnapshot& snapshot) {
+// Every device on a thread of its own; returns when all of them are done. Each device's end is
+// told at once; a signal stops every device after its command in flight.
+std::vector<std::unique_ptr<TCliDevice>>
+RunDevices(const TCliOptions& options, const TSnapshot& snapshot, TCliInterrupt& interrupt,
+           const std::function<void(TCliDevice&)>& deviceDone) {
     std::vector<std::unique_ptr<TCliDevice>> devices;
     std::vector<std::unique_ptr<QThread>> threads;
     QEventLoop loop;
@@ -167,13 +171,17 @@ std::vector<std::unique_ptr<TCliDevice>> RunDevices(const TCliOptions& options,
                                               qPrintable(text));
                              });
         }
-        QObject::connect(device.get(), &TCliDevice::Done, &loop,
-                         [&running, &loop, thread = thread.get()] {
-                             thread->quit();
-                             if (--running == 0) {
-                                 loop.quit();
-                             }
-                         });
+        QObject::connect(
+            device.get(), &TCliDevice::Done, &loop,
+            [&running, &loop, &deviceDone, thread = thread.get(), ended = device.get()] {
+                thread->quit();
+                deviceDone(*ended);
+                if (--running == 0) {
+                    loop.quit();
+                }
+            });
+        QObject::connect(&interrupt, &TCliInterrupt::Interrupted, device.get(),
+                         &TCliDevice::Interrupt);
         ++running;
         devices.push_back(std::move(device));
         threads.push_back(std::move(thread));
@@ -242,19 +250,42 @@ int main(int argc, char** argv) {
         snapshotBytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    const auto devices = RunDevices(*options, snapshot);
+    TCliInterrupt interrupt;
+    QObject::connect(&interrupt, &TCliInterrupt::Interrupted, [&] {
+        PrintError(QStringLiteral("%1: stopping each device after its command in flight")
+                       .arg(interrupt.SignalName()));
+    });
+    // As each device ends: its line, and the report of the devices ended so far, so that
+    // nothing finished is lost whatever becomes of the others.
     std::vector<TCliResult> results;
+    const auto deviceDone = [&](TCliDevice& device) {
+        results.push_back({device.Port(), &device.Report()});
+        if (!options->Report.isEmpty()) {
+            (void)WriteFileAtomic(options->Report, CliReportJson(results));
+        }
+        if (!options->Quiet && device.Opened()) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(device.Port()),
+                         qPrintable(CliSummary(device.Report())));
+        }
+    };
+    const auto devices = RunDevices(*options, snapshot, interrupt, deviceDone);
+    // The final report lists the devices in the command line's order.
+    results.clear();
     std::vector<TJobRecord> records;
     for (const auto& device : devices) {
         results.push_back({device->Port(), &device->Report()});
         records.push_back(CliJobRecord(*options, *device, snapshotBytes));
-        if (!options->Quiet && device->Opened()) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(device->Port()),
-                         qPrintable(CliSummary(device->Report())));
-        }
     }
     int status = CliExitStatus(results);
-    if (options->Command == QLatin1String("backup") && status == 0) {
+    if (interrupt.Signal() != 0) {
+        status = interrupt.ExitStatus();
+        PrintError(QStringLiteral("interrupted by %1: the devices stopped after their commands "
+                                  "in flight; what was not sent is listed as not sent")
+                       .arg(interrupt.SignalName()));
+    }
+    if (options->Command == QLatin1String("backup") && interrupt.Signal() != 0) {
+        records.front().Detail = QStringLiteral("not saved: interrupted");
+    } else if (options->Command == QLatin1String("backup") && status == 0) {
         if (const auto saveError = devices.front()->Backup().Save(options->Out)) {
             PrintError(*saveError);
             records.front().Detail = QStringLiteral("not saved: %1").arg(*saveError);

@@ -21,6 +21,12 @@ void TCliDevice::Release() {
     FPort.reset();
 }
 
+void TCliDevice::Interrupt() {
+    if (FSession && FSession->Running()) {
+        FSession->Interrupt();
+    }
+}
+
 void TCliDevice::Run() {
     FStarted = QDateTime::currentDateTimeUtc();
     FClock.start();
@@ -64,8 +70,9 @@ void TCliDevice::Run() {
 
 void TCliDevice::Finish() {
     FReport = FSession->Report();
+    // The session names the command in flight, the line its own error.
     if (FReport.Result == TDeviceResult::LineError && !FLineError.isEmpty()) {
-        FReport.Error = FLineError;
+        FReport.Error = QStringLiteral("%1: %2").arg(FReport.Error, FLineError);
     }
     FBackup = FSession->Result();
     FPort->Close();

@@ -38,6 +38,9 @@ public:
     void Run();
     // Drops the port, engine and session; call on the device's thread after its event loop.
     void Release();
+    // Stops the job once the command in flight is answered or given up on; the rest is not
+    // sent. Call on the device's thread.
+    void Interrupt();
 
 Q_SIGNALS:
     void Progress(const QString& port, const QString& text);

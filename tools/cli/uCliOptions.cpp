@@ -76,7 +76,10 @@ QString Usage() {
         "     records: records listed)\n"
         "  1  some value differs (records: none match)\n"
         "  2  a usage or file error\n"
-        "  3  some device did not answer or its line failed (scan: none answered)\n");
+        "  3  some device did not answer or its line failed (scan: none answered)\n"
+        "  130, 143  stopped by SIGINT (Ctrl-C) or SIGTERM: each device finished its command in\n"
+        "     flight and sent nothing more; the report and the lines say what was done (a\n"
+        "     second signal ends the program at once)\n");
     return text;
 }
 
