@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
@@ -258,9 +259,13 @@ int main(int argc, char** argv) {
     // As each device ends: its line, and the report of the devices ended so far, so that
     // nothing finished is lost whatever becomes of the others.
     std::vector<TCliResult> results;
+    // Standard output, a pipe or a device takes the report once, at the end.
+    const QFileInfo reportFile(options->Report);
+    const bool keepEach = !options->Report.isEmpty() && options->Report != QLatin1String("-") &&
+                          (!reportFile.exists() || reportFile.isFile());
     const auto deviceDone = [&](TCliDevice& device) {
         results.push_back({device.Port(), &device.Report()});
-        if (!options->Report.isEmpty()) {
+        if (keepEach) {
             (void)WriteFileAtomic(options->Report, CliReportJson(results));
         }
         if (!options->Quiet && device.Opened()) {
