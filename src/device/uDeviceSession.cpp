@@ -61,6 +61,17 @@ void TDeviceSession::Verify(const TSnapshot& snapshot) {
     Start(QStringLiteral("verify: reading %1 values").arg(FReport.Params.size()));
 }
 
+void TDeviceSession::Query(const std::vector<TCmdItem>& cmds, const QString& label) {
+    FBackup = false;
+    FPlan.clear();
+    FReport = TSessionReport{};
+    FReplies.clear();
+    for (const TCmdItem& cmd : cmds) {
+        FPlan.push_back({cmd, QString(), TPhase::Read, -1});
+    }
+    Start(label);
+}
+
 void TDeviceSession::Plan(const TSnapshot& snapshot, bool write, bool read) {
     FBackup = false;
     FPlan.clear();
@@ -129,7 +140,11 @@ void TDeviceSession::OnAnswered(const TCmdAnswer& answer) {
 
 void TDeviceSession::Keep(const TPlanned& planned, const TCmdAnswer& answer) {
     if (planned.Check < 0) {
-        KeepBackup(planned.Key, answer.Reply);
+        if (FBackup) {
+            KeepBackup(planned.Key, answer.Reply);
+        } else {
+            FReplies.append(answer.Reply);
+        }
         return;
     }
     TParamCheck& check = FReport.Params[planned.Check];

@@ -3,6 +3,7 @@
 #include "uBatchOutcome.h"
 #include "uSnapshot.h"
 
+#include <QByteArrayList>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -60,6 +61,9 @@ public:
     void Backup();
     void Restore(const TSnapshot& snapshot, bool readBack);
     void Verify(const TSnapshot& snapshot);
+    // Reads the commands and keeps their replies, in order (Replies()); label is the step
+    // line, its part before ":" the batch's name.
+    void Query(const std::vector<TCmdItem>& cmds, const QString& label);
     // The name the engine gives the batches from now on, in the user's words; empty: the
     // operation's own ("backup", "restore", "verify").
     void SetBatchLabel(const QString& label) { FBatchLabel = label; }
@@ -71,6 +75,8 @@ public:
     const TSessionReport& Report() const { return FReport; }
     // The device's settings after a backup.
     const TSnapshot& Result() const { return FResult; }
+    // The replies after a query, one per command answered.
+    const QByteArrayList& Replies() const { return FReplies; }
 
 Q_SIGNALS:
     // One line for the technician: which step the device is at.
@@ -106,5 +112,6 @@ private:
     bool FBackup = false;
     TSessionReport FReport;
     TSnapshot FResult;
+    QByteArrayList FReplies;
     QString FBatchLabel;
 };

@@ -2,7 +2,6 @@
 
 #include "uBatchOutcome.h"
 #include "uCmdItem.h"
-#include "uNumbers.h"
 #include "uPortList.h"
 #include "uPortOpenError.h"
 #include "uUtils.h"
@@ -58,18 +57,6 @@ QByteArray Ask(QSerialPort& port, QByteArray& received, const TCmdItem& cmd,
     return {};
 }
 
-void TakeStatus(const QByteArray& reply, TPortProbe& probe) {
-    const QStringList fields = SplitArgs(QString::fromLatin1(reply.sliced(1, reply.size() - 2)));
-    probe.Id = fields.value(0);
-    probe.Alias = fields.value(3);
-    const auto level = [&](int field) -> std::optional<int> {
-        return field < fields.size() ? TextToInt(fields[field]) : std::nullopt;
-    };
-    probe.Gps = level(4);
-    probe.Gsm = level(5);
-    probe.Battery = level(6);
-}
-
 } // namespace
 
 TPortProbe ProbePort(const QString& port, int baud, std::chrono::milliseconds limit) {
@@ -86,12 +73,13 @@ TPortProbe ProbePort(const QString& port, int baud, std::chrono::milliseconds li
         return probe;
     }
     QByteArray received;
-    const QByteArray status = Ask(line, received, TCmdItem{1, kCmdRead, {}, kCmdStatus}, deadline);
-    if (status.isEmpty()) {
+    const auto status = TStatusReport::FromReply(
+        Ask(line, received, TCmdItem{1, kCmdRead, {}, kCmdStatus}, deadline));
+    if (!status) {
         return probe;
     }
     probe.State = TPortProbe::TState::Answered;
-    TakeStatus(status, probe);
+    probe.Status = *status;
     QThread::msleep(kPauseMs);
     const QByteArray firmware =
         Ask(line, received, TCmdItem{kFirmware, kCmdRead, {}, kCmdParam}, deadline);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "uStatusReport.h"
+
 #include <QString>
 #include <QStringList>
 #include <chrono>
@@ -15,10 +17,8 @@ struct TPortProbe {
     QString Port;
     TState State = TState::NoAnswer;
     QString Error; // the port layer's text when the port did not open
-    QString Id;
+    TStatusReport Status;
     QString Firmware; // empty when the device did not tell in time
-    QString Alias;
-    std::optional<int> Gps, Gsm, Battery; // nullopt when the report held no number there
 };
 
 // Asks one port for "(T01,0)" and then "(P01,0)", with the protocol's pause between them, and

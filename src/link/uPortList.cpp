@@ -2,6 +2,7 @@
 
 #include "uNumbers.h"
 
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <algorithm>
 #include <array>
@@ -32,8 +33,10 @@ QString PortNameFromField(const QString& field) {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(field);
 #else
+    // The port layer takes a name without a leading "/" for one in /dev: a relative path
+    // is made absolute.
     if (field.contains(QLatin1Char('/'))) {
-        return field;
+        return QFileInfo(field).absoluteFilePath();
     }
     return QStringLiteral("/dev/") + field;
 #endif

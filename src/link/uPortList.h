@@ -12,5 +12,5 @@ int BaudRateFromInt(const QString& text);
 QStringList RefreshPortList();
 
 // The device to open for the text of the port field: "COM" + text on Windows; elsewhere
-// a path stays as it is and a bare name is looked up in /dev.
+// a path stays as it is (a relative one made absolute) and a bare name is looked up in /dev.
 QString PortNameFromField(const QString& field);

@@ -8,11 +8,14 @@
 #include "uCliOptions.h"
 #include "uCliRecords.h"
 #include "uCliReport.h"
+#include "uCliRunner.h"
 #include "uCliScan.h"
+#include "uCliStation.h"
 #include "uFenceExchange.h"
 #include "uRecorder.h"
 #include "uSnapshot.h"
 #include "uSnapshotDiff.h"
+#include "uValuesFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -148,53 +151,57 @@ TCliDevice::TJob JobOf(const QString& command) {
                                                : TCliDevice::TJob::Verify;
 }
 
-// Every device on a thread of its own; returns when all of them are done. Each device's end is
-// told at once; a signal stops every device after its command in flight.
+// Every device on a thread of its own; returns when all of them are done, in the command
+// line's order. Each device's end is told at once; a signal stops every device after its
+// command in flight. With a values file each device is asked who it is before it gets its row.
 std::vector<std::unique_ptr<TCliDevice>>
-RunDevices(const TCliOptions& options, const TSnapshot& snapshot, TCliInterrupt& interrupt,
-           const std::function<void(TCliDevice&)>& deviceDone) {
+RunDevices(const TCliOptions& options, const TSnapshot& snapshot, const TValuesFile* values,
+           TCliInterrupt& interrupt, const std::function<void(TCliDevice&)>& deviceDone) {
     std::vector<std::unique_ptr<TCliDevice>> devices;
-    std::vector<std::unique_ptr<QThread>> threads;
     QEventLoop loop;
-    int running = 0;
-    for (const QString& port : options.Ports) {
-        auto device = std::make_unique<TCliDevice>(port, options.Baud, JobOf(options.Command),
-                                                   snapshot, options.ReadBack);
-        auto thread = std::make_unique<QThread>();
-        device->moveToThread(thread.get());
-        QObject::connect(thread.get(), &QThread::started, device.get(), &TCliDevice::Run);
-        QObject::connect(thread.get(), &QThread::finished, device.get(), &TCliDevice::Release,
-                         Qt::DirectConnection);
-        if (!options.Quiet) {
-            QObject::connect(device.get(), &TCliDevice::Progress, &loop,
-                             [](const QString& name, const QString& text) {
-                                 std::fprintf(stderr, "%s: %s\n", qPrintable(name),
-                                              qPrintable(text));
-                             });
-        }
-        QObject::connect(
-            device.get(), &TCliDevice::Done, &loop,
-            [&running, &loop, &deviceDone, thread = thread.get(), ended = device.get()] {
-                thread->quit();
-                deviceDone(*ended);
-                if (--running == 0) {
-                    loop.quit();
-                }
-            });
-        QObject::connect(&interrupt, &TCliInterrupt::Interrupted, device.get(),
-                         &TCliDevice::Interrupt);
-        ++running;
+    TCliRunner runner(options.Quiet, interrupt, [&](std::unique_ptr<TCliDevice> device) {
+        deviceDone(*device);
         devices.push_back(std::move(device));
-        threads.push_back(std::move(thread));
-    }
-    for (const auto& thread : threads) {
-        thread->start();
+        if (devices.size() == std::size_t(options.Ports.size())) {
+            loop.quit();
+        }
+    });
+    for (const QString& port : options.Ports) {
+        if (!values) {
+            runner.Start(std::make_unique<TCliDevice>(port, options.Baud, JobOf(options.Command),
+                                                      snapshot, options.ReadBack));
+            continue;
+        }
+        TProvisionPlan plan;
+        plan.Template = snapshot;
+        plan.Values = values;
+        plan.ValuesOptional = options.ValuesOptional;
+        plan.Write = options.Command == QLatin1String("restore");
+        plan.ReadBack = options.ReadBack;
+        runner.Start(std::make_unique<TCliDevice>(port, options.Baud, std::move(plan)));
     }
     loop.exec();
-    for (const auto& thread : threads) {
-        thread->wait();
-    }
+    std::sort(devices.begin(), devices.end(), [&options](const auto& a, const auto& b) {
+        return options.Ports.indexOf(a->Port()) < options.Ports.indexOf(b->Port());
+    });
     return devices;
+}
+
+// The report gets one line per device outcome, appended: a station runs for days.
+int RunStation(const TCliOptions& options, const TSnapshot& templ, const QByteArray& templateBytes,
+               const TValuesFile* values, const TRecordsLocation& records) {
+    QFile report(options.Report);
+    const bool opened = options.Report == kStandardStream
+                            ? report.open(stdout, QIODevice::WriteOnly)
+                            : report.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (!options.Report.isEmpty() && !opened) {
+        PrintError(QStringLiteral("Cannot write %1: %2").arg(options.Report, report.errorString()));
+        return kFileError;
+    }
+    TRecorder recorder(records);
+    TCliStation station(options, templ, templateBytes, values,
+                        options.Report.isEmpty() ? nullptr : &report, recorder);
+    return station.Run();
 }
 
 } // namespace
@@ -251,6 +258,19 @@ int main(int argc, char** argv) {
         snapshotBytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    TValuesFile values;
+    if (!options->Values.isEmpty()) {
+        // A values file with one bad cell sends nothing to any device.
+        if (const auto valuesError = values.Load(options->Values)) {
+            PrintError(*valuesError);
+            return kFileError;
+        }
+    }
+    if (options->Command == QLatin1String("station")) {
+        return RunStation(*options, snapshot, snapshotBytes,
+                          options->Values.isEmpty() ? nullptr : &values, *recordsLocation);
+    }
+
     TCliInterrupt interrupt;
     QObject::connect(&interrupt, &TCliInterrupt::Interrupted, [&] {
         PrintError(QStringLiteral("%1: stopping each device after its command in flight")
@@ -264,21 +284,24 @@ int main(int argc, char** argv) {
     const bool keepEach = !options->Report.isEmpty() && options->Report != QLatin1String("-") &&
                           (!reportFile.exists() || reportFile.isFile());
     const auto deviceDone = [&](TCliDevice& device) {
-        results.push_back({device.Port(), &device.Report()});
+        const auto& outcome = device.Outcome();
+        results.push_back({device.Port(), &device.Report(), outcome ? &*outcome : nullptr});
         if (keepEach) {
             (void)WriteFileAtomic(options->Report, CliReportJson(results));
         }
         if (!options->Quiet && device.Opened()) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(device.Port()),
-                         qPrintable(CliSummary(device.Report())));
+                         qPrintable(CliSummary(results.back())));
         }
     };
-    const auto devices = RunDevices(*options, snapshot, interrupt, deviceDone);
+    const auto devices = RunDevices(
+        *options, snapshot, options->Values.isEmpty() ? nullptr : &values, interrupt, deviceDone);
     // The final report lists the devices in the command line's order.
     results.clear();
     std::vector<TJobRecord> records;
     for (const auto& device : devices) {
-        results.push_back({device->Port(), &device->Report()});
+        const auto& outcome = device->Outcome();
+        results.push_back({device->Port(), &device->Report(), outcome ? &*outcome : nullptr});
         records.push_back(CliJobRecord(*options, *device, snapshotBytes));
     }
     int status = CliExitStatus(results);

@@ -10,19 +10,26 @@ TCliDevice::TCliDevice(QString port, int baud, TJob job, TSnapshot snapshot, boo
     : FPortText(std::move(port)), FBaud(baud), FJob(job), FSnapshot(std::move(snapshot)),
       FReadBack(readBack) {}
 
+TCliDevice::TCliDevice(QString port, int baud, TProvisionPlan plan)
+    : FPortText(std::move(port)), FBaud(baud), FJob(TJob::Restore), FReadBack(plan.ReadBack),
+      FPlan(std::move(plan)) {}
+
 TCliDevice::~TCliDevice() = default;
 
 // Runs on the device's thread once its event loop has ended: the line can fail inside the
 // engine's pause between commands, with the engine and the port still on the stack, so
 // nothing goes before the stack is clear. The session and the engine go before the port.
 void TCliDevice::Release() {
+    FProvision.reset();
     FSession.reset();
     FEngine.reset();
     FPort.reset();
 }
 
 void TCliDevice::Interrupt() {
-    if (FSession && FSession->Running()) {
+    if (FProvision) {
+        FProvision->Interrupt(); // also between its sessions
+    } else if (FSession && FSession->Running()) {
         FSession->Interrupt();
     }
 }
@@ -38,9 +45,15 @@ void TCliDevice::Run() {
     FEngine = std::make_unique<TExchangeEngine>(*FPort, *FHost);
     FHost->SetEngine(FEngine.get());
     FSession = std::make_unique<TDeviceSession>(*FEngine);
-    connect(FSession.get(), &TDeviceSession::Step, this,
-            [this](const QString& text) { Q_EMIT Progress(FPortText, text); });
-    connect(FSession.get(), &TDeviceSession::Finished, this, &TCliDevice::Finish);
+    const auto progress = [this](const QString& text) { Q_EMIT Progress(FPortText, text); };
+    if (FPlan) {
+        FProvision = std::make_unique<TProvisionJob>(*FSession, *FEngine, *FPlan, FPortText);
+        connect(FProvision.get(), &TProvisionJob::Step, this, progress);
+        connect(FProvision.get(), &TProvisionJob::Finished, this, &TCliDevice::Finish);
+    } else {
+        connect(FSession.get(), &TDeviceSession::Step, this, progress);
+        connect(FSession.get(), &TDeviceSession::Finished, this, &TCliDevice::Finish);
+    }
 
     FPort->SetPortName(PortNameFromField(FPortText));
     FPort->SetBaudRate(FBaud);
@@ -49,12 +62,21 @@ void TCliDevice::Run() {
     } catch (const TLinkError& error) {
         FReport.Result = TDeviceResult::LineError;
         FReport.Error = error.Text();
+        if (FPlan) {
+            FOutcome = TProvisionOutcome{};
+            FOutcome->Result = TProvisionResult::LineError;
+            FOutcome->Error = error.Text();
+        }
         Q_EMIT Progress(FPortText, error.Text());
         FElapsedMs = FClock.elapsed();
         Q_EMIT Done();
         return;
     }
     FOpened = true;
+    if (FProvision) {
+        FProvision->Start();
+        return;
+    }
     switch (FJob) {
     case TJob::Backup:
         FSession->Backup();
@@ -69,10 +91,16 @@ void TCliDevice::Run() {
 }
 
 void TCliDevice::Finish() {
-    FReport = FSession->Report();
+    FReport = FProvision ? FProvision->Outcome().Report : FSession->Report();
     // The session names the command in flight, the line its own error.
     if (FReport.Result == TDeviceResult::LineError && !FLineError.isEmpty()) {
         FReport.Error = QStringLiteral("%1: %2").arg(FReport.Error, FLineError);
+    }
+    if (FProvision) {
+        FOutcome = FProvision->Outcome();
+        if (FOutcome->Result == TProvisionResult::Unplugged && !FLineError.isEmpty()) {
+            FOutcome->Error = FLineError;
+        }
     }
     FBackup = FSession->Result();
     FPort->Close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "uDeviceSession.h"
+#include "uProvisionJob.h"
 #include "uSnapshot.h"
 
 #include <QDateTime>
@@ -22,6 +23,9 @@ public:
     enum class TJob { Backup, Restore, Verify };
 
     TCliDevice(QString port, int baud, TJob job, TSnapshot snapshot, bool readBack);
+    // A device that is first asked who it is and then given its row of a values file (or,
+    // at a station, also checked for its signal): the job decides what is written.
+    TCliDevice(QString port, int baud, TProvisionPlan plan);
     ~TCliDevice() override;
 
     QString Port() const { return FPortText; }
@@ -33,6 +37,8 @@ public:
     // When the job started (UTC) and how long it took, once Done has been raised.
     const QDateTime& Started() const { return FStarted; }
     qint64 ElapsedMs() const { return FElapsedMs; }
+    // With a plan: what the job did. Valid once Done has been raised.
+    const std::optional<TProvisionOutcome>& Outcome() const { return FOutcome; }
 
     // Opens the port and runs the job; call on the device's thread.
     void Run();
@@ -58,6 +64,9 @@ private:
     std::unique_ptr<TSessionHost> FHost;
     std::unique_ptr<TExchangeEngine> FEngine;
     std::unique_ptr<TDeviceSession> FSession;
+    std::optional<TProvisionPlan> FPlan;
+    std::unique_ptr<TProvisionJob> FProvision;
+    std::optional<TProvisionOutcome> FOutcome;
     QString FLineError;
     bool FOpened = false;
     TSessionReport FReport;

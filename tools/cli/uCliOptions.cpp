@@ -20,15 +20,16 @@ struct TCommand {
     bool Records = false; // takes --records: a job that is recorded, or the list of records
 };
 
-const std::array<TCommand, 8> kCommands = {{
+const std::array<TCommand, 9> kCommands = {{
     {"backup", "backup --port PORT [--baud N] [--records URL] --out FILE",
      "Reads every setting and geo-fence of a device into a snapshot.", true, false, 0, true, true},
     {"restore",
      "restore --port PORT [--port PORT ...] [--baud N] [--report FILE] [--records URL] "
-     "[--no-read-back] SNAPSHOT",
+     "[--no-read-back] [--values FILE.csv [--values-optional]] SNAPSHOT",
      "Writes a snapshot to devices, checks and reads every value back.", true, true, 1, true, true},
     {"verify",
-     "verify --port PORT [--port PORT ...] [--baud N] [--report FILE] [--records URL] SNAPSHOT",
+     "verify --port PORT [--port PORT ...] [--baud N] [--report FILE] [--records URL] "
+     "[--values FILE.csv [--values-optional]] SNAPSHOT",
      "Compares devices with a snapshot; writes nothing.", true, true, 1, true, true},
     {"diff", "diff SNAPSHOT_A SNAPSHOT_B", "Lists the settings in which two snapshots differ.",
      false, false, 2},
@@ -44,7 +45,33 @@ const std::array<TCommand, 8> kCommands = {{
      "records [--id ID] [--since DATE] [--until DATE] [--operation OP] [--result R] "
      "[--format table|csv|json] [--records URL]",
      "Lists the records of the jobs done on devices, newest first.", false, false, 0, false, true},
+    {"station",
+     "station --template SNAPSHOT [--values FILE.csv [--values-optional]] "
+     "[--require-signal gps=N,gsm=N [--signal-wait SECS]] [--watch GLOB ...] [--baud N] "
+     "[--report FILE] [--records URL]",
+     "Provisions every tracker plugged in, until Ctrl+C.", false, false, 0, false, true},
 }};
+
+// "gps=N,gsm=N", either or both; false when the text is not of that form.
+bool ReadSignalNeed(const QString& text, TCliOptions& options) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    for (const QString& part : parts) {
+        const QString name = part.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+        bool ok = false;
+        const int level = part.section(QLatin1Char('='), 1).trimmed().toInt(&ok);
+        if (!ok || level < 0 || part.count(QLatin1Char('=')) != 1) {
+            return false;
+        }
+        if (name == QLatin1String("gps") && !options.NeedGps) {
+            options.NeedGps = level;
+        } else if (name == QLatin1String("gsm") && !options.NeedGsm) {
+            options.NeedGsm = level;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
 
 QString Usage() {
     QString text;
@@ -68,7 +95,10 @@ QString Usage() {
         "/dev/ttyUSB0) or a path. \"-\" is standard output for --out, --report and\n"
         "fences-export, standard input for fences-import. Every file a command writes is\n"
         "checked (writable, none of the files it reads) before any device is touched.\n"
-        "backup, restore and verify keep a record of each device's job in the records database:\n"
+        "restore, verify and station take --values: each device is asked who it is, then given\n"
+        "its row of a CSV file over the snapshot.\n"
+        "backup, restore, verify and station keep a record of each device's job in the records\n"
+        "database:\n"
         "--records FILE or postgresql://user@host:port/dbname, else [records] Database= of the\n"
         "settings file, else records.sqlite in the user's data folder.\n"
         "\nExit status:\n"
@@ -207,18 +237,56 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
                             QStringLiteral("R")),
          &TRecordFilter::Result},
     }};
+    const QCommandLineOption values(
+        QStringLiteral("values"),
+        QStringLiteral("Each device's own values: a CSV file whose first column is ID or PORT and "
+                       "whose other columns are snapshot keys; a cell that is not empty replaces "
+                       "the snapshot's value."),
+        QStringLiteral("FILE.csv"));
+    const QCommandLineOption valuesOptional(
+        QStringLiteral("values-optional"),
+        QStringLiteral("A device the values file does not name gets the snapshot alone (without "
+                       "this it is not written)."));
+    const QCommandLineOption templ(QStringLiteral("template"),
+                                   QStringLiteral("The snapshot every tracker is given."),
+                                   QStringLiteral("SNAPSHOT"));
+    const QCommandLineOption requireSignal(
+        QStringLiteral("require-signal"),
+        QStringLiteral("After writing, wait for a status report with at least these GPS and GSM "
+                       "levels (either or both)."),
+        QStringLiteral("gps=N,gsm=N"));
+    const QCommandLineOption signalWait(
+        QStringLiteral("signal-wait"),
+        QStringLiteral("How long to wait for those levels (default 60)."), QStringLiteral("SECS"));
+    const QCommandLineOption watch(
+        QStringLiteral("watch"),
+        QStringLiteral("Watch the paths matching GLOB (wildcards in the last part, such as "
+                       "/dev/serial/by-id/*) instead of the system's serial ports. Repeatable."),
+        QStringLiteral("GLOB"));
     const QCommandLineOption format(
         QStringLiteral("format"),
         QStringLiteral("table (default), csv (RFC 4180, for a spreadsheet) or json."),
         QStringLiteral("FORMAT"));
     parser.addOptions({helpOption, quiet});
+    const bool station = commandName == QLatin1String("station");
+    // restore, verify and station
+    const bool takesValues = command->Files == 1 || station;
     if (command->Ports) {
-        parser.addOptions({port, baud});
+        parser.addOption(port);
+    }
+    if (command->Ports || station) {
+        parser.addOption(baud);
+    }
+    if (station) {
+        parser.addOptions({templ, watch, requireSignal, signalWait});
+    }
+    if (takesValues) {
+        parser.addOptions({values, valuesOptional});
     }
     if (commandName == QLatin1String("backup")) {
         parser.addOption(out);
     }
-    if (command->ManyPorts) {
+    if (takesValues) {
         parser.addOption(report);
     }
     if (commandName == QLatin1String("restore")) {
@@ -275,6 +343,8 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
                         [](const QString& p) { return p.trimmed().isEmpty(); })) {
             return usageError(QStringLiteral("--port needs a port name"));
         }
+    }
+    if (command->Ports || station) {
         if (parser.isSet(baud)) {
             bool ok = false;
             const int rate = parser.value(baud).toInt(&ok);
@@ -293,8 +363,34 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
             return usageError(QStringLiteral("--out is missing"));
         }
     }
-    if (command->ManyPorts) {
+    if (takesValues) {
         options.Report = parser.value(report);
+        options.Values = parser.value(values);
+        options.ValuesOptional = parser.isSet(valuesOptional);
+        if (options.ValuesOptional && options.Values.isEmpty()) {
+            return usageError(QStringLiteral("--values-optional goes with --values"));
+        }
+    }
+    if (station) {
+        options.Watch = parser.values(watch);
+        if (parser.value(templ).isEmpty()) {
+            return usageError(QStringLiteral("--template is missing"));
+        }
+        options.Files = {parser.value(templ)};
+        if (parser.isSet(requireSignal) && !ReadSignalNeed(parser.value(requireSignal), options)) {
+            return usageError(
+                QStringLiteral("--require-signal takes gps=N,gsm=N (either or both)"));
+        }
+        if (parser.isSet(signalWait)) {
+            bool ok = false;
+            options.SignalWaitSecs = parser.value(signalWait).toInt(&ok);
+            if (!ok || options.SignalWaitSecs <= 0) {
+                return usageError(QStringLiteral("--signal-wait takes a number of seconds"));
+            }
+            if (!parser.isSet(requireSignal)) {
+                return usageError(QStringLiteral("--signal-wait goes with --require-signal"));
+            }
+        }
     }
     options.ReadBack = !(commandName == QLatin1String("restore") && parser.isSet(noReadBack));
     options.Json = commandName == QLatin1String("scan") && parser.isSet(json);

@@ -8,19 +8,27 @@
 
 // The command line of tervo-cli, checked: what to do, on which ports, with which files.
 struct TCliOptions {
-    // backup, restore, verify, diff, fences-export, fences-import, scan or records
+    // backup, restore, verify, diff, fences-export, fences-import, scan, records or station
     QString Command;
     QStringList Ports; // scan: empty for the system's ports
     int Baud = 9600;
     QString Out;    // backup: the snapshot to write
-    QString Report; // restore, verify: the JSON report, when asked for
+    QString Report; // restore, verify: the JSON report; station: its JSON lines; when asked for
     bool ReadBack = true;
     bool Quiet = false;
     bool Json = false; // scan: JSON on standard output instead of a table
-    // restore, verify: the snapshot; diff: the two snapshots; fences-export and fences-import:
-    // the snapshot and the GeoJSON or KML file
+    // restore, verify, station: per-device values over the snapshot
+    QString Values;
+    bool ValuesOptional = false;
+    // station: where ports appear (empty: the system's list) and the levels to wait for
+    QStringList Watch;
+    std::optional<int> NeedGps, NeedGsm;
+    int SignalWaitSecs = 60;
+    // restore, verify: the snapshot; station: the template; diff: the two snapshots;
+    // fences-export and fences-import: the snapshot and the GeoJSON or KML file
     QStringList Files;
-    // backup, restore, verify, records: --records, the records database; null when not given
+    // backup, restore, verify, station, records: --records, the records database; null when not
+    // given
     QString Records;
     // records: which to list, and as "table", "csv" or "json"
     TRecordFilter Filter;

@@ -2,11 +2,13 @@
 
 #include "uCliDevice.h"
 #include "uCliOptions.h"
+#include "uCliReport.h"
 #include "uRecorder.h"
 #include "uSessionReportJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QStringList>
 #include <cstdio>
@@ -53,6 +55,27 @@ TJobRecord CliJobRecord(const TCliOptions& options, const TCliDevice& device,
     }
     record.Result = SessionResultName(report);
     record.Detail = report.Error;
+    if (const auto& outcome = device.Outcome()) {
+        // Asked who it is first: its identity and alias from its status report, and the row
+        // of the values file it got.
+        record.DeviceId = outcome->Id;
+        if (outcome->Status) {
+            record.Alias = outcome->Status->Alias;
+        }
+        record.Result = CliResultName({device.Port(), &report, &*outcome});
+        record.Detail = outcome->Error;
+        if (outcome->Row) {
+            QJsonObject values;
+            for (const auto& [key, value] : outcome->Row->Values) {
+                values.insert(key, value);
+            }
+            record.ValuesRow = QString::fromUtf8(
+                QJsonDocument(QJsonObject{{QStringLiteral("file"), outcome->ValuesFile},
+                                          {QStringLiteral("line"), outcome->Row->Line},
+                                          {QStringLiteral("values"), values}})
+                    .toJson(QJsonDocument::Compact));
+        }
+    }
     record.States =
         QString::fromUtf8(QJsonDocument(SessionParamsJson(report)).toJson(QJsonDocument::Compact));
     return record;

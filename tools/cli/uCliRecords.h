@@ -13,8 +13,8 @@ struct TCliOptions;
 // a table, CSV or JSON. 0 with records, 1 with none, 2 when the database cannot be read.
 int RunRecords(const TCliOptions& options);
 
-// The record of one device's job of a backup, restore or verify; template: the snapshot
-// file's bytes (restore, verify).
+// The record of one device's job of a backup, restore, verify or station; snapshotBytes: the
+// snapshot (or template) file's bytes.
 TJobRecord CliJobRecord(const TCliOptions& options, const TCliDevice& device,
                         const QByteArray& snapshotBytes);
 // Keeps the records; says on standard error, once, when they went to the spool instead of

@@ -1,12 +1,14 @@
 #include "uCliReport.h"
 
 #include "uDeviceSession.h"
+#include "uProvisionJob.h"
 #include "uSessionReportJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -40,7 +42,89 @@ QString Counts(const TSessionReport& report) {
     return parts.join(QStringLiteral(", "));
 }
 
+// How the session ended, with the device's identity (" (ID 101)", or empty) and the counts.
+QString SessionSummary(const TSessionReport& report, const QString& id);
+
+// A job's result: its name in the report and how much it weighs in the exit status.
+struct TJobResult {
+    TProvisionResult Result;
+    const char* Name;
+    int Status;
+};
+
+constexpr std::array<TJobResult, 9> kJobResults = {{
+    {TProvisionResult::Confirmed, "confirmed", 0},
+    {TProvisionResult::AlreadyDone, "already-provisioned", 0},
+    {TProvisionResult::Differs, "differs", 1},
+    {TProvisionResult::NotNamed, "not-in-values", 3},
+    {TProvisionResult::WeakSignal, "weak-signal", 3},
+    {TProvisionResult::Unplugged, "unplugged", 3},
+    {TProvisionResult::NoAnswer, "no-answer", 3},
+    {TProvisionResult::LineError, "line-error", 3},
+    {TProvisionResult::Interrupted, "interrupted", 3},
+}};
+
+const TJobResult& JobResult(TProvisionResult result) {
+    return *std::find_if(kJobResults.begin(), kJobResults.end(),
+                         [result](const TJobResult& r) { return r.Result == result; });
+}
+
+int StatusOf(const TCliResult& result) {
+    if (result.Outcome) {
+        return JobResult(result.Outcome->Result).Status;
+    }
+    switch (result.Report->Result) {
+    case TDeviceResult::Confirmed:
+        return 0;
+    case TDeviceResult::Differs:
+        return 1;
+    default:
+        return 3;
+    }
+}
+
+// The device's fields before its "params".
+TJsonFields DeviceFields(const TCliResult& result) {
+    const TSessionReport& report = *result.Report;
+    const TProvisionOutcome* outcome = result.Outcome;
+    TJsonFields fields = {{QStringLiteral("port"), result.Port},
+                          {QStringLiteral("id"), TextOrNull(outcome ? outcome->Id : report.Id)},
+                          {QStringLiteral("result"), CliResultName(result)}};
+    const QString error = outcome ? outcome->Error : report.Error;
+    if (!error.isEmpty()) {
+        fields.append({QStringLiteral("error"), error});
+    }
+    if (outcome && outcome->Row) {
+        fields.append({QStringLiteral("values"),
+                       QJsonObject{{QStringLiteral("file"), outcome->ValuesFile},
+                                   {QStringLiteral("line"), outcome->Row->Line},
+                                   {QStringLiteral("keys"),
+                                    QJsonArray::fromStringList(outcome->Row->Keys())}}});
+    }
+    return fields;
+}
+
+// {"KEY":{...},...} in the catalogue's order, each key on a line of its own after indent
+// (or all on one line when indent is empty).
+QByteArray Params(const TSessionReport& report, const QByteArray& indent) {
+    const QByteArray separator = indent.isEmpty() ? "," : ",\n";
+    QByteArrayList params;
+    for (const TParamCheck* check : SessionParamsInOrder(report)) {
+        params.append(indent + "  " + Json(check->Key) + ": " + Json(SessionParamJson(*check)));
+    }
+    if (params.isEmpty()) {
+        return "{}";
+    }
+    return indent.isEmpty() ? "{" + params.join(separator).replace(": ", ":").trimmed() + "}"
+                            : "{\n" + params.join(separator) + "\n" + indent + "}";
+}
+
 } // namespace
+
+QString CliResultName(const TCliResult& result) {
+    return result.Outcome ? QLatin1String(JobResult(result.Outcome->Result).Name)
+                          : SessionResultName(*result.Report);
+}
 
 // Written by hand: a JSON object keeps its keys sorted, and the parameters go in the
 // catalogue's order.
@@ -49,43 +133,50 @@ QByteArray CliReportJson(const std::vector<TCliResult>& results) {
         "{\n  \"format\": " + QByteArray::number(kCliReportFormat) + ",\n  \"devices\": [";
     const char* deviceSeparator = "\n";
     for (const TCliResult& result : results) {
-        const TSessionReport& report = *result.Report;
         out += deviceSeparator;
         deviceSeparator = ",\n";
-        out += "    {\n      \"port\": " + Json(result.Port) +
-               ",\n      \"id\": " + Json(TextOrNull(report.Id)) +
-               ",\n      \"result\": " + Json(SessionResultName(report)) + ",\n";
-        if (!report.Error.isEmpty()) {
-            out += "      \"error\": " + Json(report.Error) + ",\n";
+        out += "    {\n";
+        for (const auto& [key, value] : DeviceFields(result)) {
+            out += "      " + Json(key) + ": " + Json(value) + ",\n";
         }
-        out += "      \"params\": {";
-        const char* paramSeparator = "\n";
-        for (const TParamCheck* check : SessionParamsInOrder(report)) {
-            out += paramSeparator;
-            paramSeparator = ",\n";
-            out += "        " + Json(check->Key) + ": " + Json(SessionParamJson(*check));
-        }
-        out += report.Params.empty() ? "}\n    }" : "\n      }\n    }";
+        out += "      \"params\": " + Params(*result.Report, "      ") + "\n    }";
     }
     out += results.empty() ? "]\n}\n" : "\n  ]\n}\n";
     return out;
 }
 
-int CliExitStatus(const std::vector<TCliResult>& results) {
-    const auto any = [&](auto test) {
-        return std::any_of(results.begin(), results.end(),
-                           [&](const TCliResult& r) { return test(r.Report->Result); });
-    };
-    if (any([](TDeviceResult r) {
-            return r != TDeviceResult::Confirmed && r != TDeviceResult::Differs;
-        })) {
-        return 3;
+QByteArray CliDeviceLine(const TJsonFields& first, const TCliResult& result) {
+    QByteArray out = "{";
+    for (const auto& [key, value] : first + DeviceFields(result)) {
+        out += Json(key) + ":" + Json(value) + ",";
     }
-    return any([](TDeviceResult r) { return r == TDeviceResult::Differs; }) ? 1 : 0;
+    return out + "\"params\":" + Params(*result.Report, QByteArray()) + "}";
 }
 
-QString CliSummary(const TSessionReport& report) {
-    const QString id = report.Id.isEmpty() ? QString() : QStringLiteral(" (ID %1)").arg(report.Id);
+int CliExitStatus(const std::vector<TCliResult>& results) {
+    int status = 0;
+    for (const TCliResult& result : results) {
+        status = std::max(status, StatusOf(result));
+    }
+    return status;
+}
+
+QString CliSummary(const TCliResult& result) {
+    const TProvisionOutcome* outcome = result.Outcome;
+    const QString known = outcome ? outcome->Id : result.Report->Id;
+    const QString id = known.isEmpty() ? QString() : QStringLiteral(" (ID %1)").arg(known);
+    if (outcome && outcome->Result == TProvisionResult::NotNamed) {
+        return QStringLiteral("not written%1: %2").arg(id, outcome->Error);
+    }
+    const QString summary = SessionSummary(*result.Report, id);
+    return outcome && !outcome->ValuesText().isEmpty()
+               ? QStringLiteral("%1; values from %2").arg(summary, outcome->ValuesText())
+               : summary;
+}
+
+namespace {
+
+QString SessionSummary(const TSessionReport& report, const QString& id) {
     const QString counts = Counts(report);
     const QString tail = counts.isEmpty() ? QString() : QStringLiteral("; ") + counts;
     switch (report.Result) {
@@ -110,3 +201,5 @@ QString CliSummary(const TSessionReport& report) {
     }
     return QStringLiteral("line error%1: %2%3").arg(id, report.Error, tail);
 }
+
+} // namespace

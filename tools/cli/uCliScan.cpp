@@ -53,13 +53,14 @@ QByteArray Json(const std::vector<TPortProbe>& probes) {
         QJsonObject row{{QStringLiteral("port"), probe.Port},
                         {QStringLiteral("state"), QLatin1String(TextOf(probe.State).Name)}};
         if (probe.State == TPortProbe::TState::Answered) {
-            row.insert(QStringLiteral("id"), probe.Id);
+            const TStatusReport& status = probe.Status;
+            row.insert(QStringLiteral("id"), status.Id);
             row.insert(QStringLiteral("firmware"),
                        probe.Firmware.isEmpty() ? QJsonValue() : QJsonValue(probe.Firmware));
-            row.insert(QStringLiteral("alias"), probe.Alias);
-            row.insert(QStringLiteral("gps"), LevelJson(probe.Gps));
-            row.insert(QStringLiteral("gsm"), LevelJson(probe.Gsm));
-            row.insert(QStringLiteral("battery"), LevelJson(probe.Battery));
+            row.insert(QStringLiteral("alias"), status.Alias);
+            row.insert(QStringLiteral("gps"), LevelJson(status.Gps));
+            row.insert(QStringLiteral("gsm"), LevelJson(status.Gsm));
+            row.insert(QStringLiteral("battery"), LevelJson(status.Battery));
         }
         if (!probe.Error.isEmpty()) {
             row.insert(QStringLiteral("error"), probe.Error);
@@ -78,10 +79,11 @@ QString Table(const std::vector<TPortProbe>& probes) {
                                       QStringLiteral("BATTERY")}};
     for (const TPortProbe& probe : probes) {
         if (probe.State == TPortProbe::TState::Answered) {
-            rows.push_back({probe.Port, probe.Id,
+            const TStatusReport& status = probe.Status;
+            rows.push_back({probe.Port, status.Id,
                             probe.Firmware.isEmpty() ? QStringLiteral("?") : probe.Firmware,
-                            probe.Alias.isEmpty() ? QStringLiteral("-") : probe.Alias,
-                            Level(probe.Gps), Level(probe.Gsm), Level(probe.Battery) + '%'});
+                            status.Alias.isEmpty() ? QStringLiteral("-") : status.Alias,
+                            Level(status.Gps), Level(status.Gsm), Level(status.Battery) + '%'});
         } else {
             QString words = QLatin1String(TextOf(probe.State).Words);
             if (probe.State == TPortProbe::TState::Failed) {
