@@ -26,6 +26,7 @@
 #include "uSessionLog.h"
 #include "uSnapshotActions.h"
 #include "uSnapshotDiff.h"
+#include "uSnapshotValues.h"
 #include "uTranscriptView.h"
 #include "uUploadSchedule.h"
 #include "ui_uFrmMain.h"
@@ -521,7 +522,7 @@ QStringList TFrmMain::AddedTexts() {
            QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
            TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts() +
            TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
-           TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts();
+           TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts() + TSnapshotValues::Texts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

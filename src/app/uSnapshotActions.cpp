@@ -10,6 +10,7 @@
 #include "uParamGroups.h"
 #include "uSnapshotDiff.h"
 #include "uSnapshotDiffDialog.h"
+#include "uSnapshotValues.h"
 #include "ui_uFrmMain.h"
 
 #include <QDateTime>
@@ -155,6 +156,8 @@ void TSnapshotActions::btnSnapshotRestoreClick() {
         return;
     }
     FSnapshot = *std::move(snapshot);
+    FTemplate = FSnapshot;
+    FValuesNote.clear();
     FAcceptedId.clear();
     if (!AcceptDevice(FKnownId)) {
         return;
@@ -173,6 +176,19 @@ void TSnapshotActions::WriteTicked(const QStringList& keys) {
     }
     Run(TTask::RestoreWrite, ActionLabel(FButtons[2]));
     FSession.Restore(ticked, true);
+}
+
+// The device's row of a values file over the snapshot as read; then what differs is read
+// again, since the row may hold keys the snapshot does not.
+void TSnapshotActions::ChooseValues() {
+    const auto note = TSnapshotValues::Choose(FMessages, FSession.Report().Id,
+                                              FUi.cboCOMIndex->currentText(), FTemplate, FSnapshot);
+    if (!note) {
+        return;
+    }
+    FValuesNote = *note;
+    Run(TTask::RestoreCompare, ActionLabel(FButtons[2]));
+    FSession.Verify(FSnapshot);
 }
 
 void TSnapshotActions::SessionFinished() {
@@ -266,9 +282,15 @@ void TSnapshotActions::ShowTable(bool choose) {
         FDialog->close();
     }
     FDialog = new TSnapshotDiffDialog(CompareWithDevice(FSnapshot, FSession.Report()), choose,
-                                      FBox->window());
+                                      FBox->window(), choose ? FValuesNote : QString());
     FDialog->setAttribute(Qt::WA_DeleteOnClose);
     if (choose) {
+        connect(FDialog, &QDialog::finished, this, [this](int result) {
+            if (result == TSnapshotValues::kChosen) {
+                QMetaObject::invokeMethod(this, &TSnapshotActions::ChooseValues,
+                                          Qt::QueuedConnection);
+            }
+        });
         connect(FDialog, &QDialog::accepted, this, [this] {
             // Started once the dialog has finished closing: starting a batch runs pending
             // events, the dialog's deletion among them.

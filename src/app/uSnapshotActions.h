@@ -58,6 +58,7 @@ private:
     void RestoreRead();
     void RestoreWritten();
     void WriteTicked(const QStringList& keys);
+    void ChooseValues();
     std::optional<TSnapshot> OpenSnapshot();
     // False when the user declines writing a snapshot of another device to this one.
     bool AcceptDevice(const QString& deviceId);
@@ -76,7 +77,9 @@ private:
     std::array<QPushButton*, 4> FButtons{}; // Back up, Compare, Restore, Save the window's values
     TTask FTask = TTask::None;
     QString FLabel;      // the running task's name, as its button says it
-    TSnapshot FSnapshot; // the file being compared or restored
+    TSnapshot FSnapshot; // the file being compared or restored (with a device's values)
+    TSnapshot FTemplate; // the file as read, before a values file's row
+    QString FValuesNote; // where the device's values came from; empty without a values file
     QString FKnownId;    // the device that answered last, as far as the window knows
     QString FAcceptedId; // a device the user agreed to restore another device's snapshot to
     QPointer<TSnapshotDiffDialog> FDialog;

@@ -1,6 +1,7 @@
 #include "uSnapshotDiffDialog.h"
 
 #include "uLanguage.h"
+#include "uSnapshotValues.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -36,13 +37,19 @@ QTableWidgetItem* Cell(const QString& text) {
 } // namespace
 
 TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool choose,
-                                         QWidget* parent)
+                                         QWidget* parent, const QString& note)
     : QDialog(parent) {
     setObjectName(QStringLiteral("dlgSnapshotDiff"));
     setWindowTitle(Tr(choose ? kRestoreTitle : kCompareTitle));
     auto* layout = new QVBoxLayout(this);
     if (choose) {
         layout->addWidget(new QLabel(Tr(kRestoreHint), this));
+    }
+    if (!note.isEmpty()) {
+        auto* values = new QLabel(note, this);
+        values->setObjectName(QStringLiteral("lblSnapshotValues"));
+        values->setWordWrap(true);
+        layout->addWidget(values);
     }
     FTable = new QTableWidget(int(rows.size()), int(kHeaders.size()), this);
     FTable->setObjectName(QStringLiteral("tblSnapshotDiff"));
@@ -81,6 +88,8 @@ TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool
         write->setObjectName(QStringLiteral("btnSnapshotWrite"));
         buttons->addButton(Tr(kCancelText), QDialogButtonBox::RejectRole)
             ->setObjectName(QStringLiteral("btnSnapshotCancel"));
+        connect(TSnapshotValues::AddButton(*buttons), &QPushButton::clicked, this,
+                [this] { done(TSnapshotValues::kChosen); });
     } else {
         buttons->addButton(Tr(kCloseText), QDialogButtonBox::RejectRole)
             ->setObjectName(QStringLiteral("btnSnapshotCancel"));

@@ -191,11 +191,14 @@ void TProvisionJob::SignalRead() {
         Finish(TProvisionResult::Confirmed);
         return;
     }
-    const QString levels = QStringLiteral("GPS %1 (needs %2), GSM %3 (needs %4)")
-                               .arg(Level(status.Gps))
-                               .arg(gps)
-                               .arg(Level(status.Gsm))
-                               .arg(gsm);
+    QStringList wanting;
+    if (FPlan.NeedGps) {
+        wanting.append(QStringLiteral("GPS %1 (needs %2)").arg(Level(status.Gps)).arg(gps));
+    }
+    if (FPlan.NeedGsm) {
+        wanting.append(QStringLiteral("GSM %1 (needs %2)").arg(Level(status.Gsm)).arg(gsm));
+    }
+    const QString levels = wanting.join(QStringLiteral(", "));
     if (FSignalClock.elapsed() + kSignalEveryMs > FPlan.SignalWaitMs) {
         Finish(TProvisionResult::WeakSignal,
                QStringLiteral("%1 after %2 s")

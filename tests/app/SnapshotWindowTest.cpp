@@ -13,7 +13,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -239,6 +241,55 @@ TEST_F(SnapshotWindowTest, TheWindowsValuesRoundTripThroughTheReaderAndProgramAD
     EXPECT_EQ(Held(14), "5");
     EXPECT_EQ(Held(8, 3), saved.Param("P08.3"));
     EXPECT_TRUE(Held(8, 3).endsWith(",DEPOT"));
+}
+
+// The bench without the command line: one device takes its row of the fleet's values file.
+TEST_F(SnapshotWindowTest, RestoreTakesTheDevicesRowOfAValuesFile) {
+    Connect();
+    const QString snapshot = WriteSnapshot("P03=+8613900000000\r\nP17=FLEET\r\n");
+    Button("btnSnapshotRestore")->click();
+    QDialog* dialog = WaitForTable();
+    ASSERT_NE(dialog, nullptr);
+    auto* values = dialog->findChild<QPushButton*>("btnSnapshotValues");
+    ASSERT_NE(values, nullptr);
+    EXPECT_EQ(values->accessibleName(), "Values...");
+    EXPECT_FALSE(values->toolTip().isEmpty());
+    EXPECT_TRUE(values->focusPolicy() & Qt::TabFocus);
+
+    // A file without this device's row changes nothing; the user is told why.
+    WriteAll(Path("other.csv"), "ID,P17\r\n4711,VAN_1\r\n");
+    Messages.FileAnswer = Path("other.csv");
+    values->click();
+    ASSERT_TRUE(WaitForMessage());
+    EXPECT_EQ(Messages.Messages[0].Text,
+              "other.csv has no row for device 0123456789 (port " + Device->SlavePath() + ").");
+    Messages.Messages.clear();
+
+    Messages.FileAnswer = snapshot;
+    Button("btnSnapshotRestore")->click();
+    dialog = WaitForTable();
+    ASSERT_NE(dialog, nullptr);
+    WriteAll(Path("fleet.csv"),
+             "ID,P17,P11.2\r\n4711,VAN_1,\r\n0123456789,VAN_9,\"2,13900000002\"\r\n");
+    Messages.FileAnswer = Path("fleet.csv");
+    QApplication::setActiveWindow(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    const QPointer<QDialog> first = dialog;
+    QTest::keyClick(dialog, Qt::Key_L, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !first; }, 5000));
+    dialog = WaitForTable();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QLabel*>("lblSnapshotValues")->text(),
+              "Values of this device from fleet.csv, line 3: P17, P11.2");
+    EXPECT_EQ(Rows(dialog),
+              QStringList({"SMS Primary number | +8613900000000 |  | ticked",
+                           "Another name | VAN_9 |  | ticked",
+                           "Authorized number 2 | 2,13900000002 | " + Held(11, 2) + " | ticked"}));
+    dialog->findChild<QPushButton*>("btnSnapshotWrite")->click();
+    ASSERT_TRUE(WaitForMessage()) << Transcript().toStdString();
+    EXPECT_EQ(Messages.Messages[0].Text, "The device confirmed every written setting (3).");
+    EXPECT_EQ(Held(17), "VAN_9");
+    EXPECT_EQ(Held(11, 2), "2,13900000002");
 }
 
 } // namespace

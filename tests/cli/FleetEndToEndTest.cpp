@@ -2,11 +2,14 @@
 // tervo-devsim processes that are plugged in and unplugged as a technician does.
 #include "CliTestSupport.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace {
 
@@ -61,4 +64,198 @@ TEST_F(FleetTest, ScanAsksEveryPortAtOnceAndSaysWhyOneDidNotAnswer) {
     EXPECT_EQ(lines[2].simplified(), silent.Path() + " no answer within 2 s");
 
     EXPECT_EQ(RunCli({"scan", "--port", silent.Path(), "--port", held.Path()}).Status, 3);
+}
+
+namespace {
+
+const QByteArray kTemplate = "[Params]\r\nP03=+8613800138000\r\nP17=FLEET\r\nP10=20\r\n";
+
+// The station as a process whose lines the test waits for.
+class TStation {
+public:
+    explicit TStation(const QStringList& arguments) {
+        FProcess.setProcessChannelMode(QProcess::MergedChannels);
+        FProcess.start(QStringLiteral(TERVO_CLI), QStringList{"station"} + arguments);
+        EXPECT_TRUE(FProcess.waitForStarted(5000));
+    }
+    ~TStation() {
+        if (FProcess.state() != QProcess::NotRunning) {
+            FProcess.kill();
+            FProcess.waitForFinished(5000);
+        }
+    }
+    // Until a line of its output (devices, progress), since it started, holds text; the
+    // line, or empty after the time-out.
+    QString WaitFor(const QString& text, int timeoutMs = 20'000) {
+        QElapsedTimer clock;
+        clock.start();
+        for (qsizetype seen = 0;;) {
+            while (FProcess.canReadLine()) {
+                FLines.append(QString::fromLocal8Bit(FProcess.readLine()).trimmed());
+            }
+            for (; seen < FLines.size(); ++seen) {
+                if (FLines[seen].contains(text)) {
+                    return FLines[seen];
+                }
+            }
+            if (clock.elapsed() > timeoutMs ||
+                !FProcess.waitForReadyRead(int(timeoutMs - clock.elapsed()))) {
+                ADD_FAILURE() << "no line with " << text.toStdString() << " in\n"
+                              << FLines.join('\n').toStdString();
+                return {};
+            }
+        }
+    }
+    // SIGINT, then the rest of its output and its exit status.
+    int Interrupt() {
+        ::kill(pid_t(FProcess.processId()), SIGINT);
+        EXPECT_TRUE(FProcess.waitForFinished(20'000));
+        for (const QString& line : QString::fromLocal8Bit(FProcess.readAllStandardOutput())
+                                       .split('\n', Qt::SkipEmptyParts)) {
+            FLines.append(line);
+        }
+        return FProcess.exitCode();
+    }
+    const QStringList& Lines() const { return FLines; }
+
+private:
+    QProcess FProcess;
+    QStringList FLines;
+};
+
+} // namespace
+
+TEST_F(FleetTest, RestoreGivesEachDeviceItsRowAndLeavesTheOthersAlone) {
+    WriteFile(Path("fleet.snapshot"), kTemplate);
+    WriteFile(Path("values.csv"), "ID,P17,P11.2\r\n301,VAN_1,\"2,13900000002\"\r\n302,VAN_2,\r\n");
+    TDevSim first({"--id", "301"});
+    TDevSim second({"--id", "302"});
+    TDevSim stranger({"--id", "399"});
+    const TRun run = RunCli({"restore", "--port", first.Path(), "--port", second.Path(), "--port",
+                             stranger.Path(), "--values", Path("values.csv"), "--report",
+                             Path("r.json"), Path("fleet.snapshot")});
+    EXPECT_EQ(run.Status, 3) << run.Err.toStdString();
+    // Who it is first, then the template with its own values, read back.
+    EXPECT_EQ(first.Received(),
+              (QStringList{"(T01,0)", "(P03,1,+8613800138000)", "(P17,1,VAN_1)", "(P10,1,20)",
+                           "(P11,1,2,13900000002)", "(P03,0)", "(P17,0)", "(P10,0)", "(P11,0,2)"}));
+    EXPECT_TRUE(second.Received().contains("(P17,1,VAN_2)"));
+    EXPECT_EQ(stranger.Received(), QStringList{"(T01,0)"});
+    const QJsonArray devices = JsonRows(QString::fromUtf8(ReadFile(Path("r.json"))), "devices");
+    ASSERT_EQ(devices.size(), 3);
+    EXPECT_EQ(devices[0].toObject()["values"].toObject(),
+              (QJsonObject{{"file", Path("values.csv")},
+                           {"line", 2},
+                           {"keys", QJsonArray{"P17", "P11.2"}}}));
+    EXPECT_EQ(devices[2].toObject()["result"].toString(), "not-in-values");
+    EXPECT_TRUE(run.Err.contains(first.Path() +
+                                 ": done (ID 301): every value confirmed; values "
+                                 "from " +
+                                 Path("values.csv") + " line 2: P17, P11.2"))
+        << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains(stranger.Path() + ": not written (ID 399): " + Path("values.csv") +
+                                 " names no device 399"));
+
+    // The template alone where the file has no row; then all three hold what they should.
+    EXPECT_EQ(RunCli({"restore", "--quiet", "--port", stranger.Path(), "--values",
+                      Path("values.csv"), "--values-optional", Path("fleet.snapshot")})
+                  .Status,
+              0);
+    EXPECT_TRUE(stranger.Received().contains("(P17,1,FLEET)"));
+    EXPECT_EQ(RunCli({"verify", "--quiet", "--port", first.Path(), "--port", second.Path(),
+                      "--values", Path("values.csv"), Path("fleet.snapshot")})
+                  .Status,
+              0);
+
+    // One bad cell: refused before any device hears a thing.
+    WriteFile(Path("bad.csv"), "ID,P17\r\n301,VAN_1\r\n302,VAN!2\r\n");
+    const QStringList before = first.Received();
+    const TRun bad = RunCli(
+        {"restore", "--port", first.Path(), "--values", Path("bad.csv"), Path("fleet.snapshot")});
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_EQ(bad.Err, "tervo-cli: " + Path("bad.csv") +
+                           ": line 3, column 2: P17: Another name cannot hold \"!\"\n");
+    EXPECT_EQ(first.Received(), before);
+}
+
+// A bench session: trackers plugged in one after another, one finding its fix late, one
+// unplugged midway and back, one that never gets the signal, one plugged in again after it
+// was done, and the station stopped while one is being written.
+TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
+    WriteFile(Path("fleet.snapshot"), kTemplate);
+    WriteFile(Path("values.csv"), "ID,P17\r\n401,VAN_1\r\n402,VAN_2\r\n403,VAN_3\r\n"
+                                  "404,VAN_4\r\n405,VAN_5\r\n");
+    QDir().mkpath(Path("bench"));
+    const auto link = [this](const char* id) { return Path("bench/tracker") + id; };
+    TStation station({"--template", Path("fleet.snapshot"), "--values", Path("values.csv"),
+                      "--require-signal", "gps=3", "--signal-wait", "4", "--watch",
+                      Path("bench/tracker*"), "--report", Path("station.jsonl")});
+    station.WaitFor("station: waiting for trackers");
+
+    TDevSim late({"--id", "401", "--link", link("401"), "--signal-after", "1"});
+    TDevSim unplugged(
+        {"--id", "402", "--link", link("402"), "--hangup-after", "4", "--replug-after", "0.5"});
+    TDevSim weak({"--id", "403", "--link", link("403"), "--gps", "1"});
+    TDevSim again({"--id", "404", "--link", link("404")});
+    EXPECT_TRUE(station.WaitFor("ID 402 on " + link("402") + ": unplugged after 3 of 6 commands")
+                    .endsWith(" s"));
+    EXPECT_FALSE(station
+                     .WaitFor("ID 404 on " + link("404") +
+                              ": provisioned: 3 values written "
+                              "and confirmed; values from " +
+                              Path("values.csv") + " line 5: P17; GPS 4, GSM 24;")
+                     .isEmpty());
+    station.WaitFor("ID 402 on " + link("402") + ": provisioned");
+    station.WaitFor("ID 401 on " + link("401") + ": provisioned");
+    station.WaitFor("ID 403 on " + link("403") +
+                    ": failed: 3 values written and confirmed, but "
+                    "the signal is too weak: GPS 1 (needs 3) after ");
+    again.Signal(SIGUSR1);
+    QThread::msleep(500);
+    again.Signal(SIGUSR2);
+    station.WaitFor("ID 404 on " + link("404") +
+                    ": already provisioned: its 3 values confirmed, "
+                    "nothing written");
+
+    TDevSim slow({"--id", "405", "--link", link("405"), "--delay-ms", "300"});
+    station.WaitFor(link("405") + ": restore: writing");
+    EXPECT_EQ(station.Interrupt(), 3);
+    const QStringList lines = station.Lines();
+    EXPECT_TRUE(lines
+                    .filter(QRegularExpression("ID 405 on .*: interrupted after [1-5] of 6 "
+                                               "commands"))
+                    .size() == 1)
+        << lines.join('\n').toStdString();
+    const QStringList summary = lines.filter("station summary:");
+    ASSERT_EQ(summary.size(), 1);
+    const QRegularExpression groups(
+        "provisioned 3 \\((.*)\\); failed 1 \\(403\\); interrupted 1 \\(405\\)");
+    const auto match = groups.match(summary.first());
+    ASSERT_TRUE(match.hasMatch()) << summary.first().toStdString();
+    QStringList provisioned = match.captured(1).split(", ");
+    provisioned.sort();
+    EXPECT_EQ(provisioned, (QStringList{"401", "402", "404"}));
+
+    // Written once each while they stayed plugged in; 402 from the start after it came back;
+    // 405 stopped after the command in flight.
+    for (TDevSim* device : {&late, &weak, &again}) {
+        EXPECT_EQ(device->Received().filter(",1,VAN_").size(), 1);
+    }
+    const QStringList twice = unplugged.Received();
+    EXPECT_EQ(twice.filter("(T01,0)").size(), 2 + 1); // identify twice, then the signal
+    EXPECT_EQ(twice.filter(",1,VAN_2").size(), 2);
+    EXPECT_LT(slow.Received().size(), 7);
+
+    const QList<QByteArray> report = ReadFile(Path("station.jsonl")).split('\n');
+    QStringList results;
+    for (const QByteArray& line : report) {
+        if (!line.isEmpty()) {
+            const QJsonObject device = QJsonDocument::fromJson(line).object();
+            results.append(device["id"].toString() + ' ' + device["result"].toString());
+        }
+    }
+    results.sort();
+    EXPECT_EQ(results,
+              (QStringList{"401 confirmed", "402 confirmed", "402 unplugged", "403 weak-signal",
+                           "404 already-provisioned", "404 confirmed", "405 interrupted"}));
 }
