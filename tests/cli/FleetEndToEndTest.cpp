@@ -167,9 +167,13 @@ TEST_F(FleetTest, RestoreGivesEachDeviceItsRowAndLeavesTheOthersAlone) {
                   .Status,
               0);
 
-    // One bad cell: refused before any device hears a thing.
-    WriteFile(Path("bad.csv"), "ID,P17\r\n301,VAN_1\r\n302,VAN!2\r\n");
+    // A report over the values file, or one bad cell: refused before any device hears a thing.
     const QStringList before = first.Received();
+    EXPECT_EQ(RunCli({"restore", "--port", first.Path(), "--values", Path("values.csv"), "--report",
+                      Path("values.csv"), Path("fleet.snapshot")})
+                  .Status,
+              2);
+    WriteFile(Path("bad.csv"), "ID,P17\r\n301,VAN_1\r\n302,VAN!2\r\n");
     const TRun bad = RunCli(
         {"restore", "--port", first.Path(), "--values", Path("bad.csv"), Path("fleet.snapshot")});
     EXPECT_EQ(bad.Status, 2);
@@ -189,7 +193,8 @@ TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
     const auto link = [this](const char* id) { return Path("bench/tracker") + id; };
     TStation station({"--template", Path("fleet.snapshot"), "--values", Path("values.csv"),
                       "--require-signal", "gps=3", "--signal-wait", "4", "--watch",
-                      Path("bench/tracker*"), "--report", Path("station.jsonl")});
+                      Path("bench/tracker*"), "--report", Path("station.jsonl"), "--records",
+                      Path("records.sqlite")});
     station.WaitFor("station: waiting for trackers");
 
     TDevSim late({"--id", "401", "--link", link("401"), "--signal-after", "1"});
@@ -255,7 +260,20 @@ TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
         }
     }
     results.sort();
-    EXPECT_EQ(results,
-              (QStringList{"401 confirmed", "402 confirmed", "402 unplugged", "403 weak-signal",
-                           "404 already-provisioned", "404 confirmed", "405 interrupted"}));
+    const QStringList expected = {"401 confirmed",   "402 confirmed",           "402 unplugged",
+                                  "403 weak-signal", "404 already-provisioned", "404 confirmed",
+                                  "405 interrupted"};
+    EXPECT_EQ(results, expected);
+
+    // The same outcomes are on record, each with the row it got.
+    const TRun records = RunCli({"records", "--records", Path("records.sqlite"), "--operation",
+                                 "station", "--format", "json"});
+    QStringList recorded;
+    for (const QJsonValue& record : QJsonDocument::fromJson(records.Out.toUtf8()).array()) {
+        recorded.append(record["device_id"].toString() + ' ' + record["result"].toString());
+        EXPECT_TRUE(record["values_row"].toString().contains("\"P17\":\"VAN_"))
+            << record["values_row"].toString().toStdString();
+    }
+    recorded.sort();
+    EXPECT_EQ(recorded, expected) << records.Err.toStdString();
 }

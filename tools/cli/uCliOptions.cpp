@@ -130,7 +130,7 @@ QStringList TCliOptions::Inputs() const {
     if (Command == QLatin1String("fences-import")) {
         return {Files[1]};
     }
-    return Files;
+    return Values.isEmpty() ? Files : Files + QStringList{Values};
 }
 
 std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString& error,
