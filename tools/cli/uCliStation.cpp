@@ -7,21 +7,11 @@
 #include "uValuesFile.h"
 
 #include <QDateTime>
-#include <QThread>
+#include <QTime>
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
-
-// SIGINT and SIGTERM reach the event loop through this pipe.
-int gStopPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(gStopPipe[1], &byte, 1);
-}
 
 QString Seconds(qint64 ms) {
     return QString::number(double(ms) / 1000.0, 'f', 1);
@@ -88,7 +78,9 @@ TCliStation::TCliStation(const TCliOptions& options, const TSnapshot& templ,
                          QByteArray templateBytes, const TValuesFile* values, QFile* report,
                          TRecorder& recorder)
     : FOptions(options), FTemplateBytes(std::move(templateBytes)), FReport(report),
-      FRecorder(recorder), FWatcher(options.Watch) {
+      FRecorder(recorder), FWatcher(options.Watch),
+      FRunner(options.Quiet, FInterrupt,
+              [this](std::unique_ptr<TCliDevice> device) { DeviceEnded(std::move(device)); }) {
     FPlan.Template = templ;
     FPlan.Values = values;
     FPlan.ValuesOptional = options.ValuesOptional;
@@ -96,27 +88,12 @@ TCliStation::TCliStation(const TCliOptions& options, const TSnapshot& templ,
     FPlan.NeedGsm = options.NeedGsm;
     FPlan.SignalWaitMs = options.SignalWaitSecs * 1000;
     connect(&FWatcher, &TPortWatcher::Appeared, this, &TCliStation::Appeared);
+    connect(&FInterrupt, &TCliInterrupt::Interrupted, this, &TCliStation::Interrupt);
 }
 
 TCliStation::~TCliStation() = default;
 
 int TCliStation::Run() {
-    if (::pipe(gStopPipe) != 0) {
-        std::fprintf(stderr, "tervo-cli: cannot set up the stop signal\n");
-        return 2;
-    }
-    FStopNotifier = std::make_unique<QSocketNotifier>(gStopPipe[0], QSocketNotifier::Read);
-    connect(FStopNotifier.get(), &QSocketNotifier::activated, this, [this] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(gStopPipe[0], &byte, 1);
-        Interrupt();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int stop : {SIGINT, SIGTERM}) {
-        ::sigaction(stop, &action, nullptr);
-    }
     if (!FOptions.Quiet) {
         std::fprintf(stderr, "station: waiting for trackers on %s; Ctrl+C ends\n",
                      FOptions.Watch.isEmpty()
@@ -132,9 +109,8 @@ void TCliStation::Appeared(const QString& port) {
     if (FStopping) {
         return;
     }
-    const auto running = FRunning.find(port);
-    if (running != FRunning.end()) {
-        running->second.Again = true;
+    if (FRunner.IsRunning(port)) {
+        FAgain.insert(port);
         return;
     }
     StartDevice(port);
@@ -143,45 +119,23 @@ void TCliStation::Appeared(const QString& port) {
 void TCliStation::StartDevice(const QString& port) {
     TProvisionPlan plan = FPlan;
     plan.VerifyFirst = FProvisioned;
-    TRunning running{std::make_unique<TCliDevice>(port, FOptions.Baud, std::move(plan)),
-                     std::make_unique<QThread>()};
-    TCliDevice* device = running.Device.get();
-    QThread* thread = running.Thread.get();
-    device->moveToThread(thread);
-    connect(thread, &QThread::started, device, &TCliDevice::Run);
-    connect(thread, &QThread::finished, device, &TCliDevice::Release, Qt::DirectConnection);
-    if (!FOptions.Quiet) {
-        connect(device, &TCliDevice::Progress, this, [](const QString& name, const QString& text) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(text));
-        });
-    }
-    connect(device, &TCliDevice::Done, this, [this, port] { DeviceDone(port); });
-    FRunning.emplace(port, std::move(running));
-    thread->start();
+    FRunner.Start(std::make_unique<TCliDevice>(port, FOptions.Baud, std::move(plan)));
 }
 
-void TCliStation::DeviceDone(const QString& port) {
-    const auto it = FRunning.find(port);
-    if (it == FRunning.end()) {
-        return;
-    }
-    TRunning running = std::move(it->second);
-    FRunning.erase(it);
-    running.Thread->quit();
-    running.Thread->wait();
-    Keep(*running.Device);
-    const TProvisionOutcome outcome = running.Device->Outcome().value_or(TProvisionOutcome{});
-    running.Device.reset();
+void TCliStation::DeviceEnded(std::unique_ptr<TCliDevice> device) {
+    Keep(*device);
     if (FStopping) {
-        if (FRunning.empty()) {
+        if (FRunner.Running() == 0) {
             FLoop.quit();
         }
         return;
     }
     // A device whose line went is provisioned from the start when its port is there again,
     // also when the watcher never saw it go.
-    if (outcome.Result == TProvisionResult::Unplugged || running.Again) {
-        FWatcher.Forget(port);
+    const bool unplugged =
+        device->Outcome() && device->Outcome()->Result == TProvisionResult::Unplugged;
+    if (FAgain.remove(device->Port()) || unplugged) {
+        FWatcher.Forget(device->Port());
     }
 }
 
@@ -245,13 +199,9 @@ void TCliStation::Interrupt() {
     if (!FOptions.Quiet) {
         std::fprintf(stderr, "station: stopping; the commands in flight end first\n");
     }
-    if (FRunning.empty()) {
+    // The runner has passed the signal on to every device.
+    if (FRunner.Running() == 0) {
         FLoop.quit();
-        return;
-    }
-    for (const auto& [port, running] : FRunning) {
-        QMetaObject::invokeMethod(running.Device.get(), &TCliDevice::Interrupt,
-                                  Qt::QueuedConnection);
     }
 }
 

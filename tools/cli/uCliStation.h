@@ -1,26 +1,26 @@
 #pragma once
 
+#include "uCliInterrupt.h"
+#include "uCliRunner.h"
 #include "uPortWatcher.h"
 #include "uProvisionJob.h"
 
 #include <QEventLoop>
 #include <QFile>
-#include <QHash>
 #include <QObject>
-#include <QSocketNotifier>
+#include <QSet>
 #include <QStringList>
-#include <map>
 #include <memory>
 
 struct TCliOptions;
-class QThread;
 class TCliDevice;
 class TRecorder;
 class TValuesFile;
 
 // tervo-cli station: the bench where trackers are plugged in one after another. Every port
 // that appears is provisioned on a thread of its own (identified, given the template with its
-// row of the values file, read back, and waited on for its signal when asked), with one line
+// row of the values file, read back, and waited on for its signal when asked, as restore runs
+// its devices), with one line
 // per device on standard output and one JSON line per outcome in the report. A device
 // unplugged midway is provisioned from the start when it comes back; a device that stays
 // plugged in is not written again. Runs until SIGINT or SIGTERM, then lets the commands in
@@ -38,11 +38,6 @@ public:
     int Run();
 
 private:
-    struct TRunning {
-        std::unique_ptr<TCliDevice> Device;
-        std::unique_ptr<QThread> Thread;
-        bool Again = false; // the port appeared anew while the device was still running
-    };
     // The last outcome of a device (by ID, or by port before it answered), for the summary.
     struct TLast {
         QString Name;
@@ -51,7 +46,7 @@ private:
 
     void Appeared(const QString& port);
     void StartDevice(const QString& port);
-    void DeviceDone(const QString& port);
+    void DeviceEnded(std::unique_ptr<TCliDevice> device);
     void Keep(const TCliDevice& device);
     QString Line(const QString& port, const TProvisionOutcome& outcome) const;
     void Interrupt();
@@ -63,10 +58,11 @@ private:
     QFile* FReport;
     TRecorder& FRecorder;
     TPortWatcher FWatcher;
-    std::map<QString, TRunning> FRunning; // by port
-    QStringList FProvisioned;             // devices done in this run, verified before a write
-    std::vector<TLast> FLast;             // in the order devices were first seen
+    TCliInterrupt FInterrupt;
+    TCliRunner FRunner;
+    QSet<QString> FAgain;     // ports that appeared anew while their device still ran
+    QStringList FProvisioned; // devices done in this run, verified before a write
+    std::vector<TLast> FLast; // in the order devices were first seen
     bool FStopping = false;
     QEventLoop FLoop;
-    std::unique_ptr<QSocketNotifier> FStopNotifier;
 };
