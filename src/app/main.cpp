@@ -3,7 +3,9 @@
 #include "uFrmMain.h"
 #include "uQtMessageService.h"
 #include "uQtSerialPort.h"
+#include "uRecordsLocation.h"
 #include "uSimPty.h"
+#include "uWindowRecords.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -30,7 +32,13 @@ int main(int argc, char** argv) {
         QStringLiteral("Start the built-in simulated device and preset its port."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Print the version and exit."));
-    parser.addOptions({help, port, baud, demo, version});
+    const QCommandLineOption records(
+        QStringLiteral("records"),
+        QStringLiteral("Where the records of the jobs go: a file, or "
+                       "postgresql://user@host:port/dbname (else [records] Database= of the "
+                       "settings file, else records.sqlite in the data folder)."),
+        QStringLiteral("URL"));
+    parser.addOptions({help, port, baud, demo, records, version});
     // Parsed before the application object, so --help works without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
@@ -40,6 +48,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tervo-assistant: %s\n%s\n", qPrintable(parser.errorText()),
                      qPrintable(TryHelpLine(QStringLiteral("tervo-assistant --help"))));
         return 2;
+    }
+    std::optional<TRecordsLocation> recordsLocation;
+    if (parser.isSet(records)) {
+        QString error;
+        recordsLocation = TRecordsLocation::Parse(parser.value(records), error);
+        if (!recordsLocation) {
+            std::fprintf(stderr, "tervo-assistant: %s\n%s\n", qPrintable(error),
+                         qPrintable(TryHelpLine(QStringLiteral("tervo-assistant --help"))));
+            return 2;
+        }
     }
     if (parser.isSet(version)) {
         std::fputs(qPrintable(VersionText(QStringLiteral("tervo-assistant"))), stdout);
@@ -86,6 +104,9 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(baud)) {
         window.PresetBaud(parser.value(baud));
+    }
+    if (recordsLocation) {
+        window.Records().SetLocation(*recordsLocation);
     }
     window.show();
     return QApplication::exec();

@@ -29,6 +29,7 @@
 #include "uSnapshotValues.h"
 #include "uTranscriptView.h"
 #include "uUploadSchedule.h"
+#include "uWindowRecords.h"
 #include "ui_uFrmMain.h"
 
 #include <QCloseEvent>
@@ -133,6 +134,9 @@ void TFrmMain::CreateParameterLayer() {
     FFieldStates = std::make_unique<TFieldStates>(*ui, *FEngine, *FGeoFenceModel);
     FSnapshots =
         std::make_unique<TSnapshotActions>(*ui, *FEngine, FMessages, *FGroups, FGeoFenceList);
+    FRecords = std::make_unique<TWindowRecords>(
+        *ui, FMessages, ui->pgCtrl->findChild<QWidget*>(QStringLiteral("tsSnapshot")));
+    NoteStartupError(FRecords->LocationError());
 }
 
 TFrmMain::~TFrmMain() {
@@ -522,7 +526,8 @@ QStringList TFrmMain::AddedTexts() {
            QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
            TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts() +
            TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
-           TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts() + TSnapshotValues::Texts();
+           TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts() + TSnapshotValues::Texts() +
+           TWindowRecords::Texts();
 }
 
 void TFrmMain::ApplyAddedTexts() {
@@ -534,6 +539,7 @@ void TFrmMain::ApplyAddedTexts() {
     FSnapshots->ApplyTexts();
     GetDebugMemo().ApplyToolTips();
     FFenceFiles->ApplyTexts();
+    FRecords->ApplyTexts();
 }
 
 void TFrmMain::ApplyCaptions(std::initializer_list<TCaption> captions) {

@@ -30,6 +30,7 @@ class TMapBridge;
 class TParamGroups;
 class TProfile;
 class TSnapshotActions;
+class TWindowRecords;
 class TUploadSchedule;
 class TRawConsole;
 class TfrmDebugMemo;
@@ -68,6 +69,7 @@ public:
     TGeoFenceEditor& GeoFenceEditor() { return *FGeoFenceEditor; }
     TFieldStates& FieldStates() { return *FFieldStates; }
     TSnapshotActions& Snapshots() { return *FSnapshots; }
+    TWindowRecords& Records() { return *FRecords; }
     TMapBridge& MapBridge() { return *FMapBridge; }
     TExchangeEngine& Engine() { return *FEngine; }
     ICommPort& ComPort() { return *FComPort; }
@@ -148,6 +150,7 @@ private:
     std::unique_ptr<TFenceFileActions> FFenceFiles;
     std::unique_ptr<TFieldStates> FFieldStates;
     std::unique_ptr<TSnapshotActions> FSnapshots;
+    std::unique_ptr<TWindowRecords> FRecords;
 
     // The status strip beside the progress bar: what runs, how the last batch ended, and the
     // way to take a stopped batch up again or drop it.

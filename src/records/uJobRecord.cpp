@@ -1,5 +1,7 @@
 #include "uJobRecord.h"
 
+#include "uCommandLine.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -12,10 +14,6 @@
 #ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <unistd.h>
-#endif
-
-#ifndef TERVO_VERSION
-#define TERVO_VERSION ""
 #endif
 
 namespace {
@@ -59,11 +57,6 @@ const std::array<TRecordField, 17>& RecordTextFields() {
         {"states", "states", &TJobRecord::States},
     }};
     return fields;
-}
-
-QString TJobRecord::ProgramVersion() {
-    const QString version = QCoreApplication::applicationVersion();
-    return version.isEmpty() ? QStringLiteral(TERVO_VERSION) : version;
 }
 
 TJobRecord TJobRecord::Begin(const QDateTime& started) {

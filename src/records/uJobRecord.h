@@ -33,8 +33,6 @@ struct TJobRecord {
     // A new record of a job that started at started: its id, time, station, user, program
     // and version filled in.
     static TJobRecord Begin(const QDateTime& started = QDateTime::currentDateTimeUtc());
-    // The running program's version, as records name it.
-    static QString ProgramVersion();
     // Sets the duration from the start time to now.
     void End();
 

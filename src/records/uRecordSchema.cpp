@@ -1,6 +1,6 @@
 #include "uRecordSchema.h"
 
-#include "uJobRecord.h"
+#include "uCommandLine.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -67,7 +67,7 @@ std::optional<QString> TRecordSchema::Prepare(QSqlDatabase& db, int target) {
         return QStringLiteral("it holds records of schema version %1, and this program (%2 %3) "
                               "knows versions up to %4: use a newer program with it")
             .arg(version)
-            .arg(QCoreApplication::applicationName(), TJobRecord::ProgramVersion())
+            .arg(QCoreApplication::applicationName(), ProgramVersion())
             .arg(target);
     };
     // Most opens find the schema in place and take no lock.
