@@ -132,11 +132,10 @@ void TFrmMain::CreateParameterLayer() {
     FGroups = std::make_unique<TParamGroups>(*ui, *FEngine, FMessages, *FReplies, *FSchedule);
     FProfile = std::make_unique<TProfile>(*ui, FMessages, *FReplies);
     FFieldStates = std::make_unique<TFieldStates>(*ui, *FEngine, *FGeoFenceModel);
-    FSnapshots =
-        std::make_unique<TSnapshotActions>(*ui, *FEngine, FMessages, *FGroups, FGeoFenceList);
-    FRecords = std::make_unique<TWindowRecords>(
-        *ui, FMessages, ui->pgCtrl->findChild<QWidget*>(QStringLiteral("tsSnapshot")));
+    FRecords = std::make_unique<TWindowRecords>(*ui, *FEngine, FMessages);
     NoteStartupError(FRecords->LocationError());
+    FSnapshots = std::make_unique<TSnapshotActions>(*ui, *FEngine, FMessages, *FGroups,
+                                                    FGeoFenceList, *FRecords);
 }
 
 TFrmMain::~TFrmMain() {

@@ -33,8 +33,10 @@ const char* const kStatesTip = "What the selected job found or left in each sett
 const char* const kNone = "No records of device %1.";
 const char* const kNoId = "Type a device ID.";
 const char* const kCannotRead = "The records cannot be read: %1";
-const char* const kDetail = "Station %1, user %2, %3 %4. Firmware %5, alias %6. Template %7 "
-                            "(SHA-256 %8). Values %9. %10";
+const char* const kWho = "Station %1, user %2, %3 %4.";
+const char* const kDevice = "Firmware %1, alias %2.";
+const char* const kTemplate = "Template %1 (SHA-256 %2).";
+const char* const kValues = "Values: %1.";
 const char* const kNotKnown = "not known";
 constexpr std::array<const char*, 9> kJobHeaders = {"Time (UTC)", "Operation", "Result",
                                                     "Port",       "Station",   "User",
@@ -142,13 +144,14 @@ QStringList TRecordsHistoryDialog::Texts() {
     // "Close" is the window's text already.
     for (const char* text :
          {kTitle, kIdLabel, kIdTip, kShowText, kShowTip, kJobsLabel, kJobsTip, kStatesLabel,
-          kStatesTip, kNone, kNoId, kCannotRead, kDetail, kNotKnown}) {
+          kStatesTip, kNone, kNoId, kCannotRead, kWho, kDevice, kTemplate, kValues, kNotKnown}) {
         texts.append(QString::fromLatin1(text));
     }
     for (const char* header : kJobHeaders) {
         texts.append(QString::fromLatin1(header));
     }
-    for (const char* header : kStateHeaders) {
+    // "Setting" and "Device" are the snapshot list's texts already.
+    for (const char* header : {kStateHeaders[1], kStateHeaders[2]}) {
         texts.append(QString::fromLatin1(header));
     }
     return texts;
@@ -202,10 +205,16 @@ void TRecordsHistoryDialog::ShowRecord(int row) {
     }
     const TJobRecord& r = FShown[row];
     const QString unknown = Tr(kNotKnown);
-    FDetail->setText(Tr(kDetail).arg(r.Station, r.User, r.Program, r.Version,
-                                     Or(r.Firmware, unknown), Or(r.Alias, unknown),
-                                     Or(r.Template, unknown), Or(r.TemplateSha256, unknown),
-                                     Or(r.ValuesRow, unknown), r.Detail));
+    QStringList detail = {Tr(kWho).arg(r.Station, r.User, r.Program, r.Version),
+                          Tr(kDevice).arg(Or(r.Firmware, unknown), Or(r.Alias, unknown))};
+    if (!r.Template.isEmpty()) {
+        detail.append(Tr(kTemplate).arg(r.Template, r.TemplateSha256));
+    }
+    if (!r.ValuesRow.isEmpty()) {
+        detail.append(Tr(kValues).arg(r.ValuesRow));
+    }
+    detail.append(r.Detail);
+    FDetail->setText(detail.join(QLatin1Char(' ')).trimmed());
     const QJsonObject states = QJsonDocument::fromJson(r.States.toUtf8()).object();
     // In the catalogue's order (P08.2 before P08.10), keys it does not know last.
     QStringList keys = states.keys();

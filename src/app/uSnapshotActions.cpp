@@ -11,6 +11,7 @@
 #include "uSnapshotDiff.h"
 #include "uSnapshotDiffDialog.h"
 #include "uSnapshotValues.h"
+#include "uWindowRecords.h"
 #include "ui_uFrmMain.h"
 
 #include <QDateTime>
@@ -63,9 +64,9 @@ QString IdentityOf(const QByteArray& reply) {
 
 TSnapshotActions::TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine,
                                    IMessageService& messages, TParamGroups& groups,
-                                   const TGeoFenceList& fences)
+                                   const TGeoFenceList& fences, TWindowRecords& records)
     : FUi(ui), FEngine(engine), FMessages(messages), FGroups(groups), FFences(fences),
-      FSession(engine) {
+      FRecords(records), FSession(engine) {
     FPage = new QWidget;
     FPage->setObjectName(QStringLiteral("tsSnapshot"));
     ui.pgCtrl->addTab(FPage, QString());
@@ -87,6 +88,7 @@ TSnapshotActions::TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine,
         FButtons[i]->setEnabled(i == FButtons.size() - 1);
         connect(FButtons[i], &QPushButton::clicked, this, handlers[i]);
     }
+    records.PlaceOn(FPage);
     // Whatever operation it answered, a reply names the connected device.
     connect(&engine, &TExchangeEngine::CommandAnswered, this, [this](const TCmdAnswer& answer) {
         const QString id = IdentityOf(answer.Reply);
@@ -134,6 +136,7 @@ void TSnapshotActions::Run(TTask task, const QString& label) {
 }
 
 void TSnapshotActions::btnSnapshotBackupClick() {
+    FRecords.StartJob(QStringLiteral("backup"));
     Run(TTask::Backup, ActionLabel(FButtons[0]));
     FSession.Backup();
 }
@@ -144,6 +147,7 @@ void TSnapshotActions::btnSnapshotCompareClick() {
         return;
     }
     FSnapshot = *std::move(snapshot);
+    FRecords.StartJob(QStringLiteral("compare"), FSnapshotPath);
     Run(TTask::Compare, ActionLabel(FButtons[1]));
     FSession.Verify(FSnapshot);
 }
@@ -162,12 +166,15 @@ void TSnapshotActions::btnSnapshotRestoreClick() {
     if (!AcceptDevice(FKnownId)) {
         return;
     }
+    FRecords.StartJob(QStringLiteral("restore"), FSnapshotPath);
     Run(TTask::RestoreCompare, ActionLabel(FButtons[2]));
     FSession.Verify(FSnapshot);
 }
 
 void TSnapshotActions::WriteTicked(const QStringList& keys) {
     if (keys.isEmpty()) {
+        FRecords.EndJob(FSession.Report(), QStringLiteral("nothing ticked, nothing written"),
+                        TDeviceResult::Cancelled);
         return;
     }
     TSnapshot ticked;
@@ -197,6 +204,9 @@ void TSnapshotActions::SessionFinished() {
     }
     const TTask task = std::exchange(FTask, TTask::None);
     const TSessionReport& report = FSession.Report();
+    if (report.Result != TDeviceResult::Confirmed && report.Result != TDeviceResult::Differs) {
+        FRecords.EndJob(report);
+    }
     switch (report.Result) {
     case TDeviceResult::Confirmed:
     case TDeviceResult::Differs:
@@ -238,10 +248,13 @@ void TSnapshotActions::SessionFinished() {
 void TSnapshotActions::BackupRead() {
     const TSnapshot& backup = FSession.Result();
     const QString id = backup.DeviceValue(QStringLiteral("ID"));
-    SaveAs(backup, id.isEmpty() ? QStringLiteral("device") : id);
+    const auto saved = SaveAs(backup, id.isEmpty() ? QStringLiteral("device") : id);
+    FRecords.EndJob(FSession.Report(), saved ? QStringLiteral("saved to %1").arg(*saved)
+                                             : QStringLiteral("not saved"));
 }
 
 void TSnapshotActions::CompareRead() {
+    FRecords.EndJob(FSession.Report());
     if (CompareWithDevice(FSnapshot, FSession.Report()).empty()) {
         FMessages.ShowMessage(Tr(kNoDifference), FLabel, TMessageIcon::Information);
         return;
@@ -251,17 +264,23 @@ void TSnapshotActions::CompareRead() {
 
 void TSnapshotActions::RestoreRead() {
     if (!AcceptDevice(FSession.Report().Id)) {
+        FRecords.EndJob(FSession.Report(),
+                        QStringLiteral("the snapshot is another device's; nothing written"),
+                        TDeviceResult::Cancelled);
         return;
     }
     if (CompareWithDevice(FSnapshot, FSession.Report()).empty()) {
+        FRecords.EndJob(FSession.Report(), QStringLiteral("the device held every value"));
         FMessages.ShowMessage(Tr(kNoDifference), FLabel, TMessageIcon::Information);
         return;
     }
+    FRecords.NoteCompared(FSession.Report());
     ShowTable(true);
 }
 
 void TSnapshotActions::RestoreWritten() {
     const TSessionReport& report = FSession.Report();
+    FRecords.EndJob(report);
     QStringList differing;
     for (const TParamCheck& check : report.Params) {
         if (check.State != TParamState::Confirmed && check.State != TParamState::Echoed) {
@@ -298,6 +317,10 @@ void TSnapshotActions::ShowTable(bool choose) {
                 this, [this, keys = FDialog->CheckedKeys()] { WriteTicked(keys); },
                 Qt::QueuedConnection);
         });
+        connect(FDialog, &QDialog::rejected, this, [this] {
+            FRecords.EndJob(FSession.Report(), QStringLiteral("nothing written"),
+                            TDeviceResult::Cancelled);
+        });
     }
     FDialog->open();
 }
@@ -314,6 +337,7 @@ std::optional<TSnapshot> TSnapshotActions::OpenSnapshot() {
         FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
         return std::nullopt;
     }
+    FSnapshotPath = *path;
     return snapshot;
 }
 
@@ -366,7 +390,8 @@ void TSnapshotActions::btnSnapshotSaveWindowClick() {
     SaveAs(snapshot, alias.isEmpty() ? QStringLiteral("settings") : alias);
 }
 
-void TSnapshotActions::SaveAs(const TSnapshot& snapshot, const QString& baseName) {
+std::optional<QString> TSnapshotActions::SaveAs(const TSnapshot& snapshot,
+                                                const QString& baseName) {
     const QString folder = UserFolder(QStringLiteral("snapshots"));
     QDir().mkpath(folder);
     const auto path =
@@ -374,11 +399,13 @@ void TSnapshotActions::SaveAs(const TSnapshot& snapshot, const QString& baseName
     if (!path || (QFileInfo::exists(*path) &&
                   !FMessages.Confirm(Tr(kReplace).arg(QDir::toNativeSeparators(*path)),
                                      FBox->window()->windowTitle()))) {
-        return;
+        return std::nullopt;
     }
     if (const auto error = snapshot.Save(*path)) {
         FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
+        return std::nullopt;
     }
+    return path;
 }
 
 QString TSnapshotActions::CaptionOf(const QString& key) {

@@ -19,6 +19,7 @@ class QPushButton;
 class TExchangeEngine;
 class TParamGroups;
 class TSnapshotDiffDialog;
+class TWindowRecords;
 
 // Whole-device snapshots from the window, on a page of their own: Back up reads every
 // setting and the 64 fences and saves them; Compare reads what a snapshot holds and lists what
@@ -30,8 +31,9 @@ class TSnapshotDiffDialog;
 class TSnapshotActions : public QObject {
     Q_OBJECT
 public:
+    // Each job the page runs on a device is kept in records, whose box goes on the page too.
     TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages,
-                     TParamGroups& groups, const TGeoFenceList& fences);
+                     TParamGroups& groups, const TGeoFenceList& fences, TWindowRecords& records);
     ~TSnapshotActions() override;
 
     // The texts these actions show, for the language file.
@@ -63,7 +65,8 @@ private:
     // False when the user declines writing a snapshot of another device to this one.
     bool AcceptDevice(const QString& deviceId);
     void ShowTable(bool choose);
-    void SaveAs(const TSnapshot& snapshot, const QString& baseName);
+    // The file written; nullopt when the user cancelled or the write failed (and was reported).
+    std::optional<QString> SaveAs(const TSnapshot& snapshot, const QString& baseName);
     static QString CaptionOf(const QString& key);
 
     Ui::TFrmMain& FUi;
@@ -71,6 +74,7 @@ private:
     IMessageService& FMessages;
     TParamGroups& FGroups;
     const TGeoFenceList& FFences;
+    TWindowRecords& FRecords;
     TDeviceSession FSession;
     QWidget* FPage = nullptr; // a tab of its own, after the window's pages
     QGroupBox* FBox = nullptr;
@@ -80,6 +84,7 @@ private:
     TSnapshot FSnapshot; // the file being compared or restored (with a device's values)
     TSnapshot FTemplate; // the file as read, before a values file's row
     QString FValuesNote; // where the device's values came from; empty without a values file
+    QString FSnapshotPath;
     QString FKnownId;    // the device that answered last, as far as the window knows
     QString FAcceptedId; // a device the user agreed to restore another device's snapshot to
     QPointer<TSnapshotDiffDialog> FDialog;

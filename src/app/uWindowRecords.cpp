@@ -1,15 +1,20 @@
 #include "uWindowRecords.h"
 
+#include "uExchangeEngine.h"
 #include "uLanguage.h"
 #include "uLedDisplay.h"
 #include "uMessageService.h"
+#include "uParamCatalogue.h"
 #include "uPortComboBox.h"
 #include "uRecorder.h"
 #include "uRecordsHistoryDialog.h"
+#include "uSessionReportJson.h"
 #include "ui_uFrmMain.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QPushButton>
 
@@ -39,11 +44,16 @@ QString ShownId(const Ui::TFrmMain& ui) {
 
 } // namespace
 
-TWindowRecords::TWindowRecords(Ui::TFrmMain& ui, IMessageService& messages, QWidget* page)
-    : FUi(ui), FMessages(messages) {
+TWindowRecords::TWindowRecords(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages)
+    : FUi(ui), FEngine(engine), FMessages(messages) {
     if (const auto location = TRecordsLocation::Configured(QString(), FLocationError)) {
         SetLocation(*location);
     }
+    connect(&engine, &TExchangeEngine::BatchChanged, this, &TWindowRecords::BatchChanged);
+    connect(&engine, &TExchangeEngine::CommandAnswered, this, &TWindowRecords::CommandAnswered);
+}
+
+void TWindowRecords::PlaceOn(QWidget* page) {
     // Below the snapshot buttons, laid out by hand like them.
     FBox = new QGroupBox(page);
     FBox->setObjectName(QStringLiteral("gbRecords"));
@@ -82,7 +92,7 @@ void TWindowRecords::ApplyTexts() {
 void TWindowRecords::SetLocation(const TRecordsLocation& location) {
     FRecorder = std::make_unique<TRecorder>(location);
     FLocationError.clear();
-    if (FWhere) {
+    if (FWhere && !FWhere->text().isEmpty()) {
         ApplyTexts();
     }
 }
@@ -119,6 +129,134 @@ void TWindowRecords::Keep(TJobRecord record) {
             this,
             [this, notice] { FMessages.ShowMessage(notice, Tr(kBoxTitle), TMessageIcon::Warning); },
             Qt::QueuedConnection);
+    }
+}
+
+void TWindowRecords::StartJob(const QString& operation, const QString& snapshotPath) {
+    if (FJob) {
+        // A job the user left for another (a restore's list closed by a new compare).
+        TSessionReport left;
+        left.Result = TDeviceResult::Cancelled;
+        KeepReport(*FJob, left, QStringLiteral("left for another job"));
+    }
+    FJob = Begin(operation);
+    FCompared.reset();
+    if (!snapshotPath.isEmpty()) {
+        QFile file(snapshotPath);
+        FJob->SetTemplate(snapshotPath,
+                          file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+}
+
+void TWindowRecords::EndJob(const TSessionReport& report, const QString& detail,
+                            std::optional<TDeviceResult> result) {
+    if (!FJob) {
+        return;
+    }
+    TSessionReport kept = report;
+    if (FCompared) {
+        // The compare's states, with those of the settings written laid over them.
+        kept = *std::exchange(FCompared, std::nullopt);
+        for (const TParamCheck& written : report.Params) {
+            const auto same =
+                std::find_if(kept.Params.begin(), kept.Params.end(),
+                             [&](const TParamCheck& c) { return c.Key == written.Key; });
+            if (same != kept.Params.end()) {
+                *same = written;
+            }
+        }
+        const bool allConfirmed =
+            std::all_of(kept.Params.begin(), kept.Params.end(),
+                        [](const TParamCheck& c) { return c.State == TParamState::Confirmed; });
+        kept.Result = report.Result != TDeviceResult::Confirmed ? report.Result
+                      : allConfirmed                            ? TDeviceResult::Confirmed
+                                                                : TDeviceResult::Differs;
+        kept.Error = report.Error;
+        kept.Id = report.Id.isEmpty() ? kept.Id : report.Id;
+    }
+    if (result) {
+        kept.Result = *result;
+    }
+    KeepReport(*std::exchange(FJob, std::nullopt), kept, detail);
+}
+
+void TWindowRecords::KeepReport(TJobRecord record, const TSessionReport& report,
+                                const QString& detail) {
+    record.DeviceId = report.Id;
+    record.Result = SessionResultName(report);
+    record.Detail = detail.isEmpty() ? report.Error : detail;
+    record.States =
+        QString::fromUtf8(QJsonDocument(SessionParamsJson(report)).toJson(QJsonDocument::Compact));
+    Keep(record);
+}
+
+void TWindowRecords::BatchChanged(const TBatchOutcome& outcome) {
+    if (outcome.End == TBatchEnd::Running) {
+        const struct {
+            const QPushButton* Button;
+            const char* Operation;
+        } followed[] = {{FUi.btnWriteAll, "write-all"}, {FUi.btnDefault, "factory-default"}};
+        for (const auto& [button, operation] : followed) {
+            if (!FBatchJob && outcome.Label == BatchLabel(button->text())) {
+                FBatchJob = Begin(QLatin1String(operation));
+                FAnswers.clear();
+            }
+        }
+        return;
+    }
+    if (!FBatchJob) {
+        return;
+    }
+    // Every command of the batch: those answered as they were, the others not answered. The
+    // device is the one the window shows.
+    TSessionReport report;
+    const auto keep = [&report](const TCmdItem& cmd, std::optional<QString> held,
+                                TParamState state) {
+        report.Params.push_back(
+            {TParamCatalogue::KeyOfCommand(cmd).value_or(
+                 QStringLiteral("P%1").arg(cmd.ParamNo, 2, 10, QLatin1Char('0'))),
+             CommandValue(cmd), std::move(held), state});
+    };
+    for (const TCmdAnswer& answer : FAnswers) {
+        keep(answer.Cmd, ReplyValue(answer.Reply),
+             answer.Check == TWriteCheck::Differs ? TParamState::Differs : TParamState::Confirmed);
+    }
+    for (const TCmdItem& cmd : outcome.Pending) {
+        keep(cmd, std::nullopt, TParamState::NoAnswer);
+    }
+    switch (outcome.End) {
+    case TBatchEnd::Complete:
+        report.Result = outcome.Differs > 0 ? TDeviceResult::Differs : TDeviceResult::Confirmed;
+        break;
+    case TBatchEnd::NoAnswer:
+        report.Result = TDeviceResult::NoAnswer;
+        report.Error = QStringLiteral("no answer to %1")
+                           .arg(outcome.Pending.isEmpty()
+                                    ? QString()
+                                    : QString::fromLatin1(CommandText(outcome.Pending.front())));
+        break;
+    case TBatchEnd::Cancelled:
+        report.Result = TDeviceResult::Cancelled;
+        break;
+    case TBatchEnd::Running:
+    case TBatchEnd::LineLost:
+    case TBatchEnd::PortClosed:
+        report.Result = TDeviceResult::LineError;
+        report.Error = QStringLiteral("the line was lost");
+        break;
+    }
+    // Kept once the reply that ended the batch has been handled.
+    QMetaObject::invokeMethod(
+        this,
+        [this, record = *std::exchange(FBatchJob, std::nullopt), report] {
+            KeepReport(record, report, QString());
+        },
+        Qt::QueuedConnection);
+}
+
+void TWindowRecords::CommandAnswered(const TCmdAnswer& answer) {
+    if (FBatchJob) {
+        FAnswers.push_back(answer);
     }
 }
 

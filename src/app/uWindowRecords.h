@@ -1,5 +1,7 @@
 #pragma once
 
+#include "uBatchOutcome.h"
+#include "uDeviceSession.h"
 #include "uJobRecord.h"
 #include "uRecordStore.h"
 #include "uRecordsLocation.h"
@@ -15,6 +17,7 @@ namespace Ui {
 class TFrmMain;
 }
 class IMessageService;
+class TExchangeEngine;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -30,13 +33,15 @@ class TRecordsHistoryDialog;
 class TWindowRecords : public QObject {
     Q_OBJECT
 public:
-    TWindowRecords(Ui::TFrmMain& ui, IMessageService& messages, QWidget* page);
+    TWindowRecords(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages);
     ~TWindowRecords() override;
 
     // The texts these records show, for the language file.
     static QStringList Texts();
     // Captions, once the window's start-up texts have their ids.
     void ApplyTexts();
+    // Puts the Records box with History... on the page, below what it holds.
+    void PlaceOn(QWidget* page);
 
     // Where the records go from now on (--records).
     void SetLocation(const TRecordsLocation& location);
@@ -52,6 +57,17 @@ public:
     // had not told) and keeps it.
     void Keep(TJobRecord record);
 
+    // A job of the Device snapshot page starts touching the device: its operation and the
+    // snapshot file it works with, if any.
+    void StartJob(const QString& operation, const QString& snapshotPath = QString());
+    // A restore's compare has ended and its writes may follow: the record of the restore
+    // holds the compared states, and those the writes then give.
+    void NoteCompared(const TSessionReport& report) { FCompared = report; }
+    // The job has ended: its session's report (laid over the compared one), what became of
+    // it in words, and its result when it is not the report's own.
+    void EndJob(const TSessionReport& report, const QString& detail = QString(),
+                std::optional<TDeviceResult> result = std::nullopt);
+
     // The records that match, newest first, with a notice when only the spool could be read.
     std::optional<QString> Find(const TRecordFilter& filter, std::vector<TJobRecord>& records,
                                 QString& notice);
@@ -59,7 +75,14 @@ public:
     void btnRecordsHistoryClick();
 
 private:
+    // Write All and Factory Default: batches of the window's own, followed on the engine.
+    void BatchChanged(const TBatchOutcome& outcome);
+    void CommandAnswered(const TCmdAnswer& answer);
+    // Fills the record from the report and keeps it.
+    void KeepReport(TJobRecord record, const TSessionReport& report, const QString& detail);
+
     Ui::TFrmMain& FUi;
+    TExchangeEngine& FEngine;
     IMessageService& FMessages;
     std::unique_ptr<TRecorder> FRecorder; // none while the configured address is unusable
     QString FLocationError;
@@ -68,4 +91,8 @@ private:
     QLabel* FWhere = nullptr;
     QPushButton* FHistory = nullptr;
     QPointer<TRecordsHistoryDialog> FDialog;
+    std::optional<TJobRecord> FJob;          // the job running, while one does
+    std::optional<TSessionReport> FCompared; // a restore's compare
+    std::optional<TJobRecord> FBatchJob;     // Write All or Factory Default, while it runs
+    std::vector<TCmdAnswer> FAnswers;        // its answers
 };

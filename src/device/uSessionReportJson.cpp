@@ -37,8 +37,9 @@ QString SessionResultName(const TSessionReport& report) {
         return QStringLiteral("no-answer");
     case TDeviceResult::Interrupted:
         return QStringLiteral("interrupted");
-    case TDeviceResult::LineError:
     case TDeviceResult::Cancelled:
+        return QStringLiteral("cancelled");
+    case TDeviceResult::LineError:
         break;
     }
     return QStringLiteral("line-error");

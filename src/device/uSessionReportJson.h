@@ -11,7 +11,8 @@ enum class TParamState;
 // A device's report in the words of tervo-cli's JSON report, which the job records keep too
 // (docs/report.md).
 
-// "confirmed", "differs", "no-answer", "line-error" or "interrupted".
+// "confirmed", "differs", "no-answer", "line-error", "interrupted" or "cancelled" (by the
+// user, in the window).
 QString SessionResultName(const TSessionReport& report);
 // "confirmed", "echoed", "differs", "no-answer", "not-sent", "unusable" or "refused".
 QString SessionStateName(TParamState state);
