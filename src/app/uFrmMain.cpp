@@ -525,8 +525,8 @@ QStringList TFrmMain::AddedTexts() {
            QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
            TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts() +
            TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
-           TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts() + TSnapshotValues::Texts() +
-           TWindowRecords::Texts();
+           TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts() +
+           TSnapshotValues::Texts() + TWindowRecords::Texts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

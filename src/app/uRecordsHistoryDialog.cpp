@@ -150,7 +150,8 @@ QStringList TRecordsHistoryDialog::Texts() {
     for (const char* header : kJobHeaders) {
         texts.append(QString::fromLatin1(header));
     }
-    // "Setting" and "Device" are the snapshot list's texts already.
+    // "Port" is a setting's text already, "Setting" and "Device" the snapshot list's.
+    texts.removeOne(QStringLiteral("Port"));
     for (const char* header : {kStateHeaders[1], kStateHeaders[2]}) {
         texts.append(QString::fromLatin1(header));
     }

@@ -36,6 +36,27 @@ QString Tr(const char* text) {
     return TranslateText(QString::fromLatin1(text));
 }
 
+// A command's end as the state of its key: a write the device echoed was not read back.
+TParamState StateOf(TCmdState state) {
+    switch (state) {
+    case TCmdState::NotSent:
+        return TParamState::NotSent;
+    case TCmdState::NotAnswered:
+        return TParamState::NoAnswer;
+    case TCmdState::Answered:
+        return TParamState::Confirmed;
+    case TCmdState::Confirmed:
+        return TParamState::Echoed;
+    case TCmdState::Differs:
+        return TParamState::Differs;
+    case TCmdState::Unusable:
+        return TParamState::Unusable;
+    case TCmdState::Refused:
+        break;
+    }
+    return TParamState::Refused;
+}
+
 // The identity the window shows; zeros until a device has told its own.
 QString ShownId(const Ui::TFrmMain& ui) {
     const QString id = ui.RzMeter_LED->Text().trimmed();
@@ -185,8 +206,7 @@ void TWindowRecords::KeepReport(TJobRecord record, const TSessionReport& report,
     record.DeviceId = report.Id;
     record.Result = SessionResultName(report);
     record.Detail = detail.isEmpty() ? report.Error : detail;
-    record.States =
-        QString::fromUtf8(QJsonDocument(SessionParamsJson(report)).toJson(QJsonDocument::Compact));
+    record.States = QString::fromUtf8(SessionParamsText(report));
     Keep(record);
 }
 
@@ -218,25 +238,29 @@ void TWindowRecords::BatchChanged(const TBatchOutcome& outcome) {
              CommandValue(cmd), std::move(held), state});
     };
     for (const TCmdAnswer& answer : FAnswers) {
-        keep(answer.Cmd, ReplyValue(answer.Reply),
-             answer.Check == TWriteCheck::Differs ? TParamState::Differs : TParamState::Confirmed);
+        keep(answer.Cmd, ReplyValue(answer.Reply), StateOf(answer.State));
     }
-    for (const TCmdItem& cmd : outcome.Pending) {
-        keep(cmd, std::nullopt, TParamState::NoAnswer);
+    // The head of what is left was sent and not answered; the rest was never sent.
+    for (qsizetype i = 0; i < outcome.Pending.size(); ++i) {
+        keep(outcome.Pending[i], std::nullopt,
+             i < outcome.NotAnswered() ? TParamState::NoAnswer : TParamState::NotSent);
     }
+    report.Error = outcome.InFlight().isEmpty()
+                       ? QString()
+                       : QStringLiteral("no answer to %1").arg(outcome.InFlight());
     switch (outcome.End) {
     case TBatchEnd::Complete:
-        report.Result = outcome.Differs > 0 ? TDeviceResult::Differs : TDeviceResult::Confirmed;
+        report.Result = outcome.Succeeded() ? TDeviceResult::Confirmed : TDeviceResult::Differs;
         break;
     case TBatchEnd::NoAnswer:
         report.Result = TDeviceResult::NoAnswer;
-        report.Error = QStringLiteral("no answer to %1")
-                           .arg(outcome.Pending.isEmpty()
-                                    ? QString()
-                                    : QString::fromLatin1(CommandText(outcome.Pending.front())));
         break;
     case TBatchEnd::Cancelled:
+    case TBatchEnd::Superseded:
         report.Result = TDeviceResult::Cancelled;
+        break;
+    case TBatchEnd::Interrupted:
+        report.Result = TDeviceResult::Interrupted;
         break;
     case TBatchEnd::Running:
     case TBatchEnd::LineLost:

@@ -4,6 +4,8 @@
 #include "uParamCatalogue.h"
 
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonValue>
 #include <algorithm>
 
@@ -71,10 +73,27 @@ QJsonObject SessionParamJson(const TParamCheck& check) {
         {QStringLiteral("device"), check.Device ? QJsonValue(*check.Device) : QJsonValue()}};
 }
 
-QJsonObject SessionParamsJson(const TSessionReport& report) {
-    QJsonObject params;
-    for (const TParamCheck& check : report.Params) {
-        params.insert(check.Key, SessionParamJson(check));
+QByteArray JsonText(const QJsonValue& value) {
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.sliced(1, array.size() - 2);
+}
+
+QByteArray SessionParamsText(const TSessionReport& report, const QByteArray& indent,
+                             const QByteArray& closingIndent) {
+    // By hand: a JSON object keeps its keys sorted.
+    const bool lines = !indent.isEmpty();
+    QByteArray text = "{";
+    const char* separator = "";
+    for (const TParamCheck* check : SessionParamsInOrder(report)) {
+        text += separator;
+        separator = ",";
+        if (lines) {
+            text += '\n' + indent;
+        }
+        text += JsonText(check->Key) + (lines ? ": " : ":") + JsonText(SessionParamJson(*check));
     }
-    return params;
+    if (lines && !report.Params.empty()) {
+        text += '\n' + closingIndent;
+    }
+    return text + '}';
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QString>
 #include <vector>
@@ -18,7 +19,12 @@ QString SessionResultName(const TSessionReport& report);
 QString SessionStateName(TParamState state);
 // The report's keys in the catalogue's order (P08.2 before P08.10).
 std::vector<const TParamCheck*> SessionParamsInOrder(const TSessionReport& report);
+// A JSON value as compact text.
+QByteArray JsonText(const QJsonValue& value);
 // One key's {"state","sent","device"}.
 QJsonObject SessionParamJson(const TParamCheck& check);
-// The per-key states: {KEY:{"state","sent","device"}}.
-QJsonObject SessionParamsJson(const TSessionReport& report);
+// The per-key states as JSON text, {KEY:{"state","sent","device"},...} in the catalogue's
+// order: compact, or with indent one key a line led by indent, the closing brace on a line
+// of its own led by closingIndent.
+QByteArray SessionParamsText(const TSessionReport& report, const QByteArray& indent = {},
+                             const QByteArray& closingIndent = {});

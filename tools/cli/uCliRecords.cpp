@@ -76,8 +76,7 @@ TJobRecord CliJobRecord(const TCliOptions& options, const TCliDevice& device,
                     .toJson(QJsonDocument::Compact));
         }
     }
-    record.States =
-        QString::fromUtf8(QJsonDocument(SessionParamsJson(report)).toJson(QJsonDocument::Compact));
+    record.States = QString::fromUtf8(SessionParamsText(report));
     return record;
 }
 

@@ -5,18 +5,11 @@
 #include "uSessionReportJson.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 #include <array>
 
 namespace {
-
-// A JSON value as compact text.
-QByteArray Json(const QJsonValue& value) {
-    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return array.sliced(1, array.size() - 2);
-}
 
 QJsonValue TextOrNull(const QString& text) {
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
@@ -104,21 +97,6 @@ TJsonFields DeviceFields(const TCliResult& result) {
     return fields;
 }
 
-// {"KEY":{...},...} in the catalogue's order, each key on a line of its own after indent
-// (or all on one line when indent is empty).
-QByteArray Params(const TSessionReport& report, const QByteArray& indent) {
-    const QByteArray separator = indent.isEmpty() ? "," : ",\n";
-    QByteArrayList params;
-    for (const TParamCheck* check : SessionParamsInOrder(report)) {
-        params.append(indent + "  " + Json(check->Key) + ": " + Json(SessionParamJson(*check)));
-    }
-    if (params.isEmpty()) {
-        return "{}";
-    }
-    return indent.isEmpty() ? "{" + params.join(separator).replace(": ", ":").trimmed() + "}"
-                            : "{\n" + params.join(separator) + "\n" + indent + "}";
-}
-
 } // namespace
 
 QString CliResultName(const TCliResult& result) {
@@ -137,9 +115,10 @@ QByteArray CliReportJson(const std::vector<TCliResult>& results) {
         deviceSeparator = ",\n";
         out += "    {\n";
         for (const auto& [key, value] : DeviceFields(result)) {
-            out += "      " + Json(key) + ": " + Json(value) + ",\n";
+            out += "      " + JsonText(key) + ": " + JsonText(value) + ",\n";
         }
-        out += "      \"params\": " + Params(*result.Report, "      ") + "\n    }";
+        out += "      \"params\": " + SessionParamsText(*result.Report, "        ", "      ") +
+               "\n    }";
     }
     out += results.empty() ? "]\n}\n" : "\n  ]\n}\n";
     return out;
@@ -148,9 +127,9 @@ QByteArray CliReportJson(const std::vector<TCliResult>& results) {
 QByteArray CliDeviceLine(const TJsonFields& first, const TCliResult& result) {
     QByteArray out = "{";
     for (const auto& [key, value] : first + DeviceFields(result)) {
-        out += Json(key) + ":" + Json(value) + ",";
+        out += JsonText(key) + ":" + JsonText(value) + ",";
     }
-    return out + "\"params\":" + Params(*result.Report, QByteArray()) + "}";
+    return out + "\"params\":" + SessionParamsText(*result.Report) + "}";
 }
 
 int CliExitStatus(const std::vector<TCliResult>& results) {
