@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
-#include <QJsonDocument>
 #include <QLabel>
 #include <QPushButton>
 
@@ -66,7 +65,7 @@ QString ShownId(const Ui::TFrmMain& ui) {
 } // namespace
 
 TWindowRecords::TWindowRecords(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages)
-    : FUi(ui), FEngine(engine), FMessages(messages) {
+    : FUi(ui), FMessages(messages) {
     if (const auto location = TRecordsLocation::Configured(QString(), FLocationError)) {
         SetLocation(*location);
     }

@@ -27,7 +27,7 @@ class TRecordsHistoryDialog;
 // The records of the window's jobs, one per job: Back up, Compare and Restore of the Device
 // snapshot page, Write All and Factory Default. They go where the settings file's
 // [records] Database= (or --records) says, else to records.sqlite in the data folder; when
-// that cannot be written, to the spool, which the transcript and a message say once per run.
+// that cannot be written, to the spool, which a message says once per run.
 // A box of its own on the Device snapshot page holds History..., which lists a device's
 // records.
 class TWindowRecords : public QObject {
@@ -50,13 +50,6 @@ public:
         return FRecorder ? std::nullopt : std::optional<QString>(FLocationError);
     }
 
-    // A record of a job that starts now, with the port and what the window shows of the
-    // device (identity, firmware, alias).
-    TJobRecord Begin(const QString& operation) const;
-    // Ends the record (its duration, the device as the window now shows it, where the job
-    // had not told) and keeps it.
-    void Keep(TJobRecord record);
-
     // A job of the Device snapshot page starts touching the device: its operation and the
     // snapshot file it works with, if any.
     void StartJob(const QString& operation, const QString& snapshotPath = QString());
@@ -75,6 +68,12 @@ public:
     void btnRecordsHistoryClick();
 
 private:
+    // A record of a job that starts now, with the port and what the window shows of the
+    // device (identity, firmware, alias).
+    TJobRecord Begin(const QString& operation) const;
+    // Ends the record (its duration, the device as the window now shows it, where the job
+    // had not told) and keeps it.
+    void Keep(TJobRecord record);
     // Write All and Factory Default: batches of the window's own, followed on the engine.
     void BatchChanged(const TBatchOutcome& outcome);
     void CommandAnswered(const TCmdAnswer& answer);
@@ -82,7 +81,6 @@ private:
     void KeepReport(TJobRecord record, const TSessionReport& report, const QString& detail);
 
     Ui::TFrmMain& FUi;
-    TExchangeEngine& FEngine;
     IMessageService& FMessages;
     std::unique_ptr<TRecorder> FRecorder; // none while the configured address is unusable
     QString FLocationError;
