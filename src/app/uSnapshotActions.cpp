@@ -188,12 +188,14 @@ void TSnapshotActions::WriteTicked(const QStringList& keys) {
 // The device's row of a values file over the snapshot as read; then what differs is read
 // again, since the row may hold keys the snapshot does not.
 void TSnapshotActions::ChooseValues() {
-    const auto note = TSnapshotValues::Choose(FMessages, FSession.Report().Id,
-                                              FUi.cboCOMIndex->currentText(), FTemplate, FSnapshot);
+    QString row;
+    const auto note = TSnapshotValues::Choose(
+        FMessages, FSession.Report().Id, FUi.cboCOMIndex->currentText(), FTemplate, FSnapshot, row);
     if (!note) {
         return;
     }
     FValuesNote = *note;
+    FRecords.NoteValues(row);
     Run(TTask::RestoreCompare, ActionLabel(FButtons[2]));
     FSession.Verify(FSnapshot);
 }

@@ -47,7 +47,7 @@ QPushButton* TSnapshotValues::AddButton(QDialogButtonBox& buttons) {
 
 std::optional<QString> TSnapshotValues::Choose(IMessageService& messages, const QString& deviceId,
                                                const QString& port, const TSnapshot& templ,
-                                               TSnapshot& snapshot) {
+                                               TSnapshot& snapshot, QString& record) {
     const QString folder = UserFolder(QStringLiteral("snapshots"));
     const auto path =
         messages.GetOpenFileName(QDir(folder).exists() ? folder : QString(), Tr(kFilter));
@@ -67,6 +67,7 @@ std::optional<QString> TSnapshotValues::Choose(IMessageService& messages, const 
         return std::nullopt;
     }
     snapshot = TValuesFile::Apply(templ, *row);
+    record = row->RecordText(name);
     if (row->Values.isEmpty()) {
         return Tr(kNothing).arg(name).arg(row->Line);
     }

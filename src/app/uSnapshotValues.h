@@ -21,10 +21,10 @@ public:
     static QStringList Texts();
     // The Values... button of the restore dialog; it ends the dialog with kChosen.
     static QPushButton* AddButton(QDialogButtonBox& buttons);
-    // Asks for a values file and puts the device's row over templ into snapshot. The line the
-    // dialog shows about it, or nullopt when the user cancelled or the file cannot be used
-    // (the message has been shown).
+    // Asks for a values file and puts the device's row over templ into snapshot, and the row
+    // as the job's record keeps it into record. The line the dialog shows about it, or
+    // nullopt when the user cancelled or the file cannot be used (the message has been shown).
     static std::optional<QString> Choose(IMessageService& messages, const QString& deviceId,
                                          const QString& port, const TSnapshot& templ,
-                                         TSnapshot& snapshot);
+                                         TSnapshot& snapshot, QString& record);
 };

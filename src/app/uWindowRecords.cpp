@@ -168,6 +168,12 @@ void TWindowRecords::StartJob(const QString& operation, const QString& snapshotP
     }
 }
 
+void TWindowRecords::NoteValues(const QString& row) {
+    if (FJob) {
+        FJob->ValuesRow = row;
+    }
+}
+
 void TWindowRecords::EndJob(const TSessionReport& report, const QString& detail,
                             std::optional<TDeviceResult> result) {
     if (!FJob) {
@@ -186,8 +192,9 @@ void TWindowRecords::EndJob(const TSessionReport& report, const QString& detail,
             }
         }
         const bool allConfirmed =
-            std::all_of(kept.Params.begin(), kept.Params.end(),
-                        [](const TParamCheck& c) { return c.State == TParamState::Confirmed; });
+            std::all_of(kept.Params.begin(), kept.Params.end(), [](const TParamCheck& c) {
+                return c.State == TParamState::Confirmed || c.State == TParamState::Echoed;
+            });
         kept.Result = report.Result != TDeviceResult::Confirmed ? report.Result
                       : allConfirmed                            ? TDeviceResult::Confirmed
                                                                 : TDeviceResult::Differs;

@@ -56,6 +56,8 @@ public:
     // A restore's compare has ended and its writes may follow: the record of the restore
     // holds the compared states, and those the writes then give.
     void NoteCompared(const TSessionReport& report) { FCompared = report; }
+    // A restore takes a values file's row (as the record keeps it) over its snapshot.
+    void NoteValues(const QString& row);
     // The job has ended: its session's report (laid over the compared one), what became of
     // it in words, and its result when it is not the report's own.
     void EndJob(const TSessionReport& report, const QString& detail = QString(),

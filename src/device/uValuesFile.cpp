@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -177,6 +179,17 @@ QStringList TValuesRow::Keys() const {
         keys.append(key);
     }
     return keys;
+}
+
+QString TValuesRow::RecordText(const QString& file) const {
+    QJsonObject values;
+    for (const auto& [key, value] : Values) {
+        values.insert(key, value);
+    }
+    return QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("file"), file},
+                                                       {QStringLiteral("line"), Line},
+                                                       {QStringLiteral("values"), values}})
+                                 .toJson(QJsonDocument::Compact));
 }
 
 std::optional<QString> TValuesFile::Load(const QString& path) {

@@ -18,6 +18,8 @@ struct TValuesRow {
     QList<std::pair<QString, QString>> Values;
 
     QStringList Keys() const;
+    // The row as a job's record keeps it: {"file","line","values":{KEY:value}}, compact JSON.
+    QString RecordText(const QString& file) const;
 };
 
 // Per-device values for a template snapshot: CSV (RFC 4180), UTF-8, a header row. The first

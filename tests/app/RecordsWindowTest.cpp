@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTableWidget>
 
 namespace {
@@ -66,7 +67,14 @@ TEST_F(RecordsWindowTest, EveryJobOfTheWindowIsRecordedAndHistoryListsThem) {
     ASSERT_NE(compared, nullptr);
     compared->reject();
     ASSERT_TRUE(WaitForRecords(2));
+    // The restore takes the device's row of a values file.
     Find<QPushButton>("btnSnapshotRestore")->click();
+    const QPointer<QDialog> compare = WaitForDialog("dlgSnapshotDiff");
+    ASSERT_NE(compare, nullptr);
+    WriteAll(Path("fleet.csv"), "ID,P17\r\n0123456789,VAN_9\r\n");
+    Messages.FileAnswer = Path("fleet.csv");
+    compare->findChild<QPushButton*>("btnSnapshotValues")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !compare; }, 5000));
     QDialog* restoring = WaitForDialog("dlgSnapshotDiff");
     ASSERT_NE(restoring, nullptr);
     restoring->findChild<QPushButton*>("btnSnapshotWrite")->click();
@@ -97,9 +105,10 @@ TEST_F(RecordsWindowTest, EveryJobOfTheWindowIsRecordedAndHistoryListsThem) {
     EXPECT_EQ(restore.Template, "file.snapshot");
     EXPECT_EQ(restore.TemplateSha256,
               QCryptographicHash::hash(snapshot, QCryptographicHash::Sha256).toHex());
-    // The written key confirmed by read-back, the key the device already held as compared.
+    EXPECT_EQ(restore.ValuesRow, R"({"file":"fleet.csv","line":2,"values":{"P17":"VAN_9"}})");
+    // The written keys confirmed by read-back, the key the device already held as compared.
     const QJsonObject states = QJsonDocument::fromJson(restore.States.toUtf8()).object();
-    EXPECT_EQ(states.keys(), QStringList({"P03", "P12"}));
+    EXPECT_EQ(states.keys(), QStringList({"P03", "P12", "P17"}));
     EXPECT_EQ(states["P03"].toObject()["device"].toString(), "+8613900000000");
     EXPECT_EQ(states["P12"].toObject()["state"].toString(), "confirmed");
     const QJsonObject written = QJsonDocument::fromJson(records[1].States.toUtf8()).object();
@@ -122,9 +131,9 @@ TEST_F(RecordsWindowTest, EveryJobOfTheWindowIsRecordedAndHistoryListsThem) {
     EXPECT_EQ(history->focusWidget(), jobs);
     QTest::keyClick(jobs, Qt::Key_Down);
     QTest::keyClick(jobs, Qt::Key_Down);
-    EXPECT_EQ(Column(settings, 0),
-              QStringList({"SMS Primary number (P03)", "Time difference (P12)"}));
-    EXPECT_EQ(Column(settings, 1), QStringList({"confirmed", "confirmed"}));
+    EXPECT_EQ(Column(settings, 0), QStringList({"SMS Primary number (P03)", "Another name (P17)",
+                                                "Time difference (P12)"}));
+    EXPECT_EQ(Column(settings, 1), QStringList({"confirmed", "confirmed", "confirmed"}));
     EXPECT_TRUE(history->findChild<QLabel*>("lblHistoryDetail")->text().contains("file.snapshot"));
     for (QWidget* control : {static_cast<QWidget*>(id), static_cast<QWidget*>(jobs),
                              static_cast<QWidget*>(settings)}) {

@@ -65,15 +65,7 @@ TJobRecord CliJobRecord(const TCliOptions& options, const TCliDevice& device,
         record.Result = CliResultName({device.Port(), &report, &*outcome});
         record.Detail = outcome->Error;
         if (outcome->Row) {
-            QJsonObject values;
-            for (const auto& [key, value] : outcome->Row->Values) {
-                values.insert(key, value);
-            }
-            record.ValuesRow = QString::fromUtf8(
-                QJsonDocument(QJsonObject{{QStringLiteral("file"), outcome->ValuesFile},
-                                          {QStringLiteral("line"), outcome->Row->Line},
-                                          {QStringLiteral("values"), values}})
-                    .toJson(QJsonDocument::Compact));
+            record.ValuesRow = outcome->Row->RecordText(outcome->ValuesFile);
         }
     }
     record.States = QString::fromUtf8(SessionParamsText(report));
