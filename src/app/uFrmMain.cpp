@@ -4,6 +4,7 @@
 #include "uAppPaths.h"
 #include "uControlTexts.h"
 #include "uDebugMemo.h"
+#include "uDeviceSession.h"
 #include "uExchangeEngine.h"
 #include "uFenceFileActions.h"
 #include "uFieldGuard.h"
@@ -136,6 +137,7 @@ void TFrmMain::CreateParameterLayer() {
     NoteStartupError(FRecords->LocationError());
     FSnapshots = std::make_unique<TSnapshotActions>(*ui, *FEngine, FMessages, *FGroups,
                                                     FGeoFenceList, *FRecords);
+    ApplyDeviceRules(*FEngine, ::TranslateText);
 }
 
 TFrmMain::~TFrmMain() {
@@ -526,7 +528,8 @@ QStringList TFrmMain::AddedTexts() {
            TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts() +
            TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
            TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts() +
-           TSnapshotValues::Texts() + TWindowRecords::Texts();
+           TSnapshotValues::Texts() + TWindowRecords::Texts() + OutcomeNoteTexts() +
+           TFieldStates::FaultTexts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

@@ -24,6 +24,16 @@ bool WorthWriting(const QString& key, const QString& value) {
 
 } // namespace
 
+void ApplyDeviceRules(TExchangeEngine& engine, const TTranslate& translate) {
+    const auto message = [translate](const std::optional<TRuleFault>& fault) {
+        return fault ? std::optional(fault->Message(translate)) : std::nullopt;
+    };
+    engine.SetSameValue(&TParamCatalogue::SameWrite);
+    engine.SetRules(
+        [message](const TCmdItem& cmd) { return message(TParamCatalogue::CheckCommand(cmd)); },
+        [message](const QByteArray& reply) { return message(TParamCatalogue::CheckReply(reply)); });
+}
+
 int TSessionReport::Count(TParamState state) const {
     return int(std::count_if(Params.begin(), Params.end(),
                              [state](const TParamCheck& c) { return c.State == state; }));
@@ -31,7 +41,7 @@ int TSessionReport::Count(TParamState state) const {
 
 TDeviceSession::TDeviceSession(TExchangeEngine& engine, QObject* parent)
     : QObject(parent), FEngine(engine) {
-    FEngine.SetSameValue(&TParamCatalogue::SameWrite);
+    ApplyDeviceRules(FEngine);
     connect(&FEngine, &TExchangeEngine::CommandAnswered, this, &TDeviceSession::OnAnswered);
     connect(&FEngine, &TExchangeEngine::BatchChanged, this, &TDeviceSession::OnBatch);
 }
@@ -150,6 +160,10 @@ void TDeviceSession::Keep(const TPlanned& planned, const TCmdAnswer& answer) {
     TParamCheck& check = FReport.Params[planned.Check];
     // A write the device answered otherwise stays so whatever it reads back.
     if (planned.Phase == TPhase::ReadBack && check.State != TParamState::Echoed) {
+        return;
+    }
+    if (answer.State == TCmdState::Refused) {
+        check.State = TParamState::Refused;
         return;
     }
     check.Device = ReplyValue(answer.Reply);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "uBatchOutcome.h"
+#include "uFieldRule.h"
 #include "uSnapshot.h"
 
 #include <QByteArrayList>
@@ -41,6 +42,11 @@ struct TSessionReport {
 
     int Count(TParamState state) const;
 };
+
+// The device's rules on an engine: writes compared as the device stores values, every command
+// checked by its parameter's rules before it is framed, every reply by its fields' rules.
+// Messages go through translate.
+void ApplyDeviceRules(TExchangeEngine& engine, const TTranslate& translate = {});
 
 // Backs up, restores or verifies one device on an engine that is already connected: one batch
 // of commands with the engine's pacing and head matching. A command the device leaves

@@ -42,6 +42,25 @@ const char* const kRefusedCount = "%1 commands refused by the rules, never sent"
 const char* const kNoAnswerCount = "no answer to %1";
 const char* const kNotSentCount = "%1 not sent";
 
+// Added since: why a reply or a command did not count.
+const char* const kUnusableNote = "%1 was answered with %2, which the program cannot use: %3";
+const char* const kRefusedNote = "%1 was not sent: %2";
+const char* const kTooLongText = "The command is %1 bytes long; a frame holds at most %2.";
+const char* const kCannotCarryText = "%1 holds \"%2\", which no command can carry";
+
+// A command or reply as a message shows it: control characters escaped, and cut short.
+QString Shown(const QByteArray& text) {
+    constexpr qsizetype kLongest = 60;
+    const QString shown = EscapeControls(QString::fromLatin1(text.left(kLongest)));
+    return text.size() > kLongest ? shown + QStringLiteral("...") : shown;
+}
+
+bool NoCommandCarries(QChar c, bool typed) {
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u < 0xA0) || u > 0xFF || c == QLatin1Char('!') ||
+           (!typed && (c == QLatin1Char('(') || c == QLatin1Char(')')));
+}
+
 QString Seconds(qint64 ms) {
     return QString::number(double(ms) / 1000.0, 'f', 1);
 }
@@ -67,6 +86,9 @@ QString Counts(const TBatchOutcome& o, const std::function<QString(const char*)>
     }
     if (o.NotSent() > 0) {
         parts.append(t(kNotSentCount).arg(o.NotSent()));
+    }
+    if (!o.Note.isEmpty()) {
+        parts.append(o.Note);
     }
     return parts.join(QStringLiteral("; "));
 }
@@ -138,6 +160,42 @@ TCmdState CheckAnswer(const TCmdItem& cmd, const QByteArray& reply, const TSameV
     const QString held = ReplyValue(reply);
     const bool equal = same ? same(cmd, held) : held == CommandValue(cmd);
     return equal ? TCmdState::Confirmed : TCmdState::Differs;
+}
+
+std::optional<QString> LineFault(const QByteArray& text, const QString& args, bool typed,
+                                 const std::function<QString(const QString&)>& translate) {
+    const QString checked = typed ? QString::fromLatin1(text) : args;
+    const auto bad = std::find_if(checked.cbegin(), checked.cend(),
+                                  [typed](QChar c) { return NoCommandCarries(c, typed); });
+    if (bad != checked.cend()) {
+        return translate(QString::fromLatin1(kCannotCarryText))
+            .arg(Shown(text), EscapeControls(QString(*bad)));
+    }
+    if (text.size() > kMaxFrameBody) {
+        return translate(QString::fromLatin1(kTooLongText)).arg(text.size()).arg(kMaxFrameBody);
+    }
+    return std::nullopt;
+}
+
+QString UnusableNote(const TCmdItem& cmd, const QByteArray& reply, const QString& fault,
+                     const std::function<QString(const QString&)>& translate) {
+    return translate(QString::fromLatin1(kUnusableNote))
+        .arg(Shown(CommandText(cmd)), Shown(reply), EscapeControls(fault));
+}
+
+QString RefusedNote(const TCmdItem& cmd, const QString& fault,
+                    const std::function<QString(const QString&)>& translate) {
+    return translate(QString::fromLatin1(kRefusedNote))
+        .arg(Shown(CommandText(cmd)), EscapeControls(fault));
+}
+
+QStringList OutcomeNoteTexts() {
+    QStringList texts;
+    for (const char* text :
+         {kUnusableNote, kRefusedNote, kTooLongText, kCannotCarryText, kNotSentLogLabel}) {
+        texts.append(QString::fromLatin1(text));
+    }
+    return texts;
 }
 
 QString TBatchOutcome::InFlight() const {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 // What became of the commands of a batch, as the exchange engine reports it to the window
 // and to the command-line tool.
@@ -26,6 +27,8 @@ QString CommandValue(const TCmdItem& cmd);
 
 // The marker of the transcript line that tells where the device went silent.
 inline constexpr const char* kNoAnswerLogLabel = "No answer";
+// The marker of the transcript line of a command refused and never sent.
+inline constexpr const char* kNotSentLogLabel = "Not sent";
 
 // What became of one command of a batch.
 enum class TCmdState {
@@ -42,12 +45,24 @@ enum class TCmdState {
 // fields from the third on). Text equality unless an engine is given the device's own rules.
 using TSameValue = std::function<bool(const TCmdItem& cmd, const QString& held)>;
 
-// A command of a batch that the device answered.
+// Why a command breaks a rule of its parameter ("P17: Another name cannot hold "!""), or why a
+// reply "(...)" cannot be used; nullopt when it is fine. An engine is given the device's rules.
+using TCommandRule = std::function<std::optional<QString>(const TCmdItem& cmd)>;
+using TReplyRule = std::function<std::optional<QString>(const QByteArray& reply)>;
+
+// What no command may carry whatever its parameter: a "!" (it ends a frame on the line), a
+// parenthesis or a control character in its arguments, a character beyond Latin-1, or more
+// than a frame holds. Typed commands (typed true) may hold parentheses.
+std::optional<QString> LineFault(const QByteArray& text, const QString& args, bool typed,
+                                 const std::function<QString(const QString&)>& translate);
+
+// A command of a batch that the device answered, or that was refused and never sent.
 struct TCmdAnswer {
     TCmdItem Cmd;
     QByteArray Reply; // "(...)"; empty when the queue was advanced without a reply
     TCmdState State = TCmdState::Answered;
     bool Late = false; // answers a command of a batch that had already ended
+    QString Fault;     // Unusable or Refused: why
 };
 
 // The state an answer gives its command: a read is answered, a write confirmed or differing.
@@ -76,6 +91,7 @@ struct TBatchOutcome {
     int Unusable = 0;  // replies the program could not use
     int Refused = 0;   // commands never sent because they break a rule
     qint64 ElapsedMs = 0;
+    QString Note;            // the first unusable reply or refused command of the batch, in words
     QList<TCmdItem> Pending; // commands not answered when the batch stopped, head first
     bool HeadSent = false;   // the first of Pending was sent; the others never were
     bool Resumable = false;  // stopped with the unanswered command still queued
@@ -102,6 +118,13 @@ QString OutcomeText(const TBatchOutcome& outcome,
 // added since (appended at the end of the window's list so that earlier ids stay).
 QStringList OutcomeTexts();
 QStringList OutcomeCountTexts();
+// The texts of the notes on unusable replies and refused commands, and of LineFault.
+QStringList OutcomeNoteTexts();
+// "(P05,0) was answered with (...), which the program cannot use: ..." and "... was not sent: ...".
+QString UnusableNote(const TCmdItem& cmd, const QByteArray& reply, const QString& fault,
+                     const std::function<QString(const QString&)>& translate);
+QString RefusedNote(const TCmdItem& cmd, const QString& fault,
+                    const std::function<QString(const QString&)>& translate);
 
 Q_DECLARE_METATYPE(TCmdAnswer)
 Q_DECLARE_METATYPE(TBatchOutcome)

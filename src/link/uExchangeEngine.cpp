@@ -47,6 +47,14 @@ void TExchangeEngine::StartSend(bool Restart) {
         StopHere(); // asked during the pause: the next command is not sent
         return;
     }
+    while (RefuseHead()) {
+    }
+    if (FCmdList.empty()) {
+        SetBusy(false);
+        SetProgressCount(0);
+        EndBatch(TBatchEnd::Complete);
+        return;
+    }
     const TCmdItem head = FCmdList.front();
     SetBusy(true);
     SendCmd(head.ParamNo, head.RW, head.Args, head.Kind);
@@ -154,8 +162,60 @@ void TExchangeEngine::Count(TCmdState state) {
     FBatch->Unusable += state == TCmdState::Unusable ? 1 : 0;
 }
 
+std::optional<QString> TExchangeEngine::Refusal(const TCmdItem& cmd) const {
+    if (FCommandRule) {
+        if (auto fault = FCommandRule(cmd)) {
+            return fault;
+        }
+    }
+    return LineFault(CommandText(cmd), cmd.Args, false,
+                     [this](const QString& text) { return FHost.TranslateText(text); });
+}
+
+// Never framed: the batch counts it, says why, and goes on without a pause.
+bool TExchangeEngine::RefuseHead() {
+    if (FCmdList.empty()) {
+        return false;
+    }
+    const TCmdItem head = FCmdList.front();
+    const auto fault = Refusal(head);
+    if (!fault) {
+        return false;
+    }
+    FCmdList.pop_front();
+    FHeadSent = false;
+    --FBatchLeft;
+    SetProgressCount(FBarTotal - FBatchLeft);
+    FHost.AddLog(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNotSentLogLabel)),
+                         CommandText(head)) +
+                 QStringLiteral(" : ") + EscapeControls(*fault));
+    if (FBatch) {
+        ++FBatch->Refused;
+        if (FBatch->Note.isEmpty()) {
+            FBatch->Note = RefusedNote(
+                head, *fault, [this](const QString& text) { return FHost.TranslateText(text); });
+        }
+    }
+    Q_EMIT CommandAnswered(TCmdAnswer{head, QByteArray(), TCmdState::Refused, false, *fault});
+    return true;
+}
+
+TCmdAnswer TExchangeEngine::Answer(const TCmdItem& cmd, const QByteArray& reply, QString fault,
+                                   bool late) {
+    if (fault.isEmpty() && FReplyRule) {
+        fault = FReplyRule(reply).value_or(QString());
+    }
+    const TCmdState state =
+        fault.isEmpty() ? CheckAnswer(cmd, reply, FSameValue) : TCmdState::Unusable;
+    if (state == TCmdState::Unusable && FBatch && FBatch->Note.isEmpty()) {
+        FBatch->Note = UnusableNote(
+            cmd, reply, fault, [this](const QString& text) { return FHost.TranslateText(text); });
+    }
+    return TCmdAnswer{cmd, reply, state, late, fault};
+}
+
 void TExchangeEngine::RecordAnswer(const TCmdItem& head) {
-    const TCmdAnswer answer{head, FReply.Text, CheckAnswer(head, FReply.Text, FSameValue), false};
+    const TCmdAnswer answer = Answer(head, FReply.Text, FReply.Fault, false);
     if (FBatch) {
         if (FBatch->End == TBatchEnd::NoAnswer) {
             ReopenBatch(); // a late reply takes a stopped batch up again
@@ -176,7 +236,7 @@ void TExchangeEngine::RecordLateAnswer(const QByteArray& reply) {
     }
     const TLateCommand command = *late;
     FLate.erase(late);
-    const TCmdAnswer answer{command.Cmd, reply, CheckAnswer(command.Cmd, reply, FSameValue), true};
+    const TCmdAnswer answer = Answer(command.Cmd, reply, QString(), true);
     if (FBatch && command.Batch == FBatchSerial && FBatch->NotAnswered() > 0) {
         Count(answer.State);
         FBatch->Pending.removeFirst();
@@ -259,13 +319,22 @@ void TExchangeEngine::SetBusy(bool Busy) {
 
 void TExchangeEngine::SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args,
                               std::uint8_t Kind) {
+    const TCmdItem cmd{ParamNo, RW, Args, Kind};
+    if (const auto fault = Refusal(cmd)) {
+        throw TLinkError(*fault);
+    }
     FLastRW = RW;
-    const QByteArray text = CommandText(TCmdItem{ParamNo, RW, Args, Kind});
+    const QByteArray text = CommandText(cmd);
     WritePort(FrameOrThrow(text));
     FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), text));
 }
 
 void TExchangeEngine::SendTyped(const QByteArray& text) {
+    if (const auto fault = LineFault(text, QString(), true, [this](const QString& line) {
+            return FHost.TranslateText(line);
+        })) {
+        throw TLinkError(*fault);
+    }
     const QByteArray frame = FrameOrThrow(text);
     FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), text));
     WritePort(frame);
@@ -384,17 +453,28 @@ void TExchangeEngine::ProcessRxBuffer() {
         const bool answersHead = !FCmdList.empty() && AnswersCommand(text, FCmdList.front());
         const QPointer<TExchangeEngine> alive(this);
         const TReplyContext outer =
-            std::exchange(FReply, TReplyContext{true, answersHead, false, text});
+            std::exchange(FReply, TReplyContext{true, answersHead, false, text, QString()});
         bool applied = false;
+        QString unapplied;
         try {
             FHost.HandleReply(text);
             applied = true;
+        } catch (const std::exception& error) {
+            unapplied = QString::fromStdString(error.what());
         } catch (...) {
-            // A reply that cannot be applied does not advance the queue; the time-out
-            // ends the batch.
+            unapplied = QStringLiteral("the reply cannot be applied");
         }
         if (!alive) {
             return;
+        }
+        // The device answered, with something that cannot be applied: the command is answered
+        // unusably, and the batch goes on.
+        if (!applied && FReply.AnswersHead) {
+            FReply.Fault = FReplyRule ? FReplyRule(text).value_or(unapplied) : unapplied;
+            NextCmd();
+            if (!alive) {
+                return;
+            }
         }
         FReply = outer;
         if (applied && !answersHead) {
@@ -477,5 +557,5 @@ QString TExchangeEngine::LogLine(const char* direction, const QString& label,
     const QString stamp = QLocale::system().toString(when.date(), QLocale::ShortFormat) +
                           QLatin1Char(' ') + when.time().toString(QStringLiteral("HH:mm:ss"));
     return QStringLiteral("%1 %2 %3 : %4")
-        .arg(stamp, QLatin1String(direction), label, QString::fromLatin1(text));
+        .arg(stamp, QLatin1String(direction), label, EscapeControls(QString::fromLatin1(text)));
 }

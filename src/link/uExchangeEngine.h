@@ -47,12 +47,13 @@ public:
     // the batch is abandoned (queue cleared, idle) and the error text returned for the user.
     std::optional<QString> StartBatch(const QString& label = QString());
     // Formats, frames, writes and logs one command. Used directly it arms no time-out.
-    // Throws TLinkError when the port fails the write or the text is too long for a frame.
+    // Throws TLinkError when the port fails the write or the command is refused (its text
+    // is the reason).
     void SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args, std::uint8_t Kind);
     void WritePort(const QByteArray& Frame);
     // A command typed by the user, framed unchanged and logged before the write. It bypasses
     // the queue: busy state, time-out and reply label stay as they are. Throws TLinkError
-    // before logging anything when the text does not fit a frame.
+    // before logging anything when no frame can carry the text (LineFault).
     void SendTyped(const QByteArray& text);
     // Called by the reply handler after every reply it applied. Advances the queue only when
     // the reply being handled answers the head command (or when called outside a reply).
@@ -62,6 +63,14 @@ public:
     void CancelQueue();
     // How a write's echo is compared with the value sent; exact text when not set.
     void SetSameValue(TSameValue same) { FSameValue = std::move(same); }
+    // The device's rules for what is sent and what comes back. A command that breaks them is
+    // never framed: it is refused, and its batch goes on without it; so is one that no command
+    // may carry (LineFault), rules or not. A reply that answers a command but breaks them, or
+    // that the reply handler cannot apply, is unusable: it still answers its command.
+    void SetRules(TCommandRule command, TReplyRule reply) {
+        FCommandRule = std::move(command);
+        FReplyRule = std::move(reply);
+    }
 
     // After the device did not answer: sends the head command again and goes on with the
     // batch. Returns the line's error text when the write fails (the batch then ends).
@@ -127,6 +136,12 @@ private:
     void DropQueue();
     void RememberLate();
     void RecordAnswer(const TCmdItem& head);
+    // Why the command may not be framed; nullopt when it may.
+    std::optional<QString> Refusal(const TCmdItem& cmd) const;
+    // Refuses the head of the queue when it breaks a rule; false when it may be sent.
+    bool RefuseHead();
+    // The state an answer gives its command, unusable when the reply breaks the rules.
+    TCmdAnswer Answer(const TCmdItem& cmd, const QByteArray& reply, QString fault, bool late);
     void RecordLateAnswer(const QByteArray& reply);
     void EndBatch(TBatchEnd end);
     void ReportBatch();
@@ -140,6 +155,7 @@ private:
         bool AnswersHead = false;
         bool CompletedBatch = false;
         QByteArray Text;
+        QString Fault; // why the reply handler could not apply it
     };
     // A command sent and left unanswered by a batch that has ended.
     struct TLateCommand {
@@ -173,6 +189,8 @@ private:
     bool FStopAfterHead = false; // Interrupt: the batch ends after the command in flight
     std::deque<TLateCommand> FLate;
     TSameValue FSameValue;
+    TCommandRule FCommandRule;
+    TReplyRule FReplyRule;
     std::deque<TArrival> FArrivals;
     qint64 FReceived = 0; // bytes taken from the line since the port opened
     qint64 FConsumed = 0; // of which removed from the front of the receive buffer

@@ -18,6 +18,8 @@ namespace {
 const char* const kEditedText = "Changed here. The device holds: %1";
 const char* const kDiffersText = "Written: %1. The device holds: %2";
 const char* const kUnconfirmedText = "Not confirmed: the device did not answer %1";
+const char* const kUnusableText = "The device answered %1, which the program cannot use: %2";
+const char* const kRefusedText = "Not sent: %1";
 const char* const kOnText = "on";
 const char* const kOffText = "off";
 
@@ -108,6 +110,10 @@ QStringList TFieldStates::Texts() {
     return texts;
 }
 
+QStringList TFieldStates::FaultTexts() {
+    return {QString::fromLatin1(kUnusableText), QString::fromLatin1(kRefusedText)};
+}
+
 void TFieldStates::Bind(int number, int index, int field, QWidget* control) {
     FBindings.push_back(TBinding{number, index, field, control});
     if (!FStates.contains(control)) {
@@ -186,7 +192,39 @@ std::vector<const TFieldStates::TBinding*> TFieldStates::BindingsOf(const TCmdIt
     return found;
 }
 
+// A fault of one field marks that field, one of the whole value (or a reply that could not be
+// applied at all) every field of the command. Unusable values stay shown as they came.
+void TFieldStates::MarkFault(const TCmdAnswer& answer) {
+    const bool refused = answer.State == TCmdState::Refused;
+    const QString why = EscapeControls(answer.Fault);
+    const QString text =
+        refused ? Tr(kRefusedText).arg(why)
+                : Tr(kUnusableText)
+                      .arg(EscapeControls(QString::fromLatin1(answer.Reply.left(80))), why);
+    if (answer.Cmd.ParamNo == kGeoFenceParam && answer.Cmd.Kind == kCmdParam) {
+        FGeoFences.SetMark(IndexOf(answer.Cmd), TFieldMark::Differs, text);
+        return;
+    }
+    const TParamEntry* entry = EntryOf(answer.Cmd);
+    const QString value = refused ? CommandValue(answer.Cmd) : ReplyValue(answer.Reply);
+    const auto fault = !entry    ? std::nullopt
+                       : refused ? TParamCatalogue::CheckValue(*entry, value)
+                                 : TParamCatalogue::CheckReply(answer.Reply);
+    for (const TBinding* binding : BindingsOf(answer.Cmd)) {
+        const TFieldRule* rule = entry ? entry->Rule(binding->Field) : nullptr;
+        const bool concerned = !fault || fault->Field == nullptr || rule == nullptr ||
+                               rule->Check(FieldOf(value, binding->Field), entry->Index);
+        if (concerned) {
+            SetMark(binding->Control, TFieldMark::Differs, text);
+        }
+    }
+}
+
 void TFieldStates::CommandAnswered(const TCmdAnswer& answer) {
+    if (answer.State == TCmdState::Unusable || answer.State == TCmdState::Refused) {
+        MarkFault(answer);
+        return;
+    }
     const QString sent = CommandValue(answer.Cmd);
     const QString held = ReplyValue(answer.Reply);
     const TParamEntry* entry = EntryOf(answer.Cmd);

@@ -31,6 +31,8 @@ public:
     TFieldMark Mark(const QWidget* control) const;
     // The texts this class shows, for the language file.
     static QStringList Texts();
+    // The texts of the marks of replies the program cannot use and commands never sent.
+    static QStringList FaultTexts();
 
 private:
     // One control and the field of a parameter's value (from the third reply field on) that
@@ -54,6 +56,8 @@ private:
     void WatchChanges(QWidget* control);
     void ControlChanged(QWidget* control);
     void CommandAnswered(const TCmdAnswer& answer);
+    // An unusable reply or a refused command: the fields it concerns carry why.
+    void MarkFault(const TCmdAnswer& answer);
     void BatchChanged(const TBatchOutcome& outcome);
     std::vector<const TBinding*> BindingsOf(const TCmdItem& cmd) const;
     void SetMark(QWidget* control, TFieldMark mark, const QString& text);

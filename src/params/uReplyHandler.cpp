@@ -4,6 +4,7 @@
 #include "uLanguage.h"
 #include "uMessageService.h"
 #include "uNumbers.h"
+#include "uParamCatalogue.h"
 #include "uParamControls.h"
 #include "uUploadSchedule.h"
 #include "uUtils.h"
@@ -78,6 +79,10 @@ TReplyHandler::TReplyHandler(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessage
 void TReplyHandler::HandleReply(const QByteArray& reply) {
     if (reply.isEmpty()) {
         return;
+    }
+    // A reply without its parameter's layout is applied nowhere, not even in part.
+    if (const auto fault = TParamCatalogue::CheckReply(reply); fault && fault->Field == nullptr) {
+        throw TReplyError(fault->Message().toStdString());
     }
     const QString inner =
         reply.size() >= 2 ? QString::fromLatin1(reply.mid(1, reply.size() - 2)) : QString();

@@ -65,14 +65,14 @@ protected:
 } // namespace
 
 TEST_F(ConsoleTest, SendsTheTypedTextFramedUnchangedIntoBothTranscripts) {
-    Edit.setText(QStringLiteral(" (P!=,1) "));
+    Edit.setText(QStringLiteral(" (P=,1) "));
     Console.btn_AdvOper_SendClick();
     ASSERT_EQ(Port.Written.size(), 1);
-    EXPECT_EQ(Port.Written.first(), EncodeFrame(" (P!=,1) ").value());
-    EXPECT_EQ(Edit.text(), " (P!=,1) "); // kept for the next try
+    EXPECT_EQ(Port.Written.first(), EncodeFrame(" (P=,1) ").value());
+    EXPECT_EQ(Edit.text(), " (P=,1) "); // kept for the next try
     Port.Feed(EncodeFrame("(1,P03,5)").value());
     EXPECT_EQ(MemoText(), Host.Recv.toPlainText());
-    EXPECT_TRUE(Host.Recv.toPlainText().contains(">> Send :  (P!=,1) \n"));
+    EXPECT_TRUE(Host.Recv.toPlainText().contains(">> Send :  (P=,1) \n"));
     EXPECT_TRUE(Host.Recv.toPlainText().endsWith("<< Read : (1,P03,5)"));
 }
 

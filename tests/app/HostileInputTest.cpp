@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -101,4 +102,58 @@ TEST_F(HostileInputTest, SavingTheWindowsValuesNamesTheFieldThatCannotBeSaved) {
               "The window's values cannot be saved as a snapshot: P17: Another name holds 238 "
               "characters; at most 20 fit");
     EXPECT_FALSE(QFile::exists(Path("settings.snapshot")));
+}
+
+// Values the device reports that their fields cannot hold are shown as they came, marked with
+// the reason, counted in the outcome, and never written back; a reply without its parameter's
+// layout changes no field. No success notice for any of these batches.
+TEST_F(HostileInputTest, RepliesTheProgramCannotUseAreShownMarkedAndCounted) {
+    const QByteArray longNumber(26, '1');
+    Device->WithDevice([&](TDeviceSim& device) {
+        device.SetAlteration("P03", longNumber);
+        device.SetAlteration("P17", QByteArray(238, 'B'));
+        device.SetAlteration("P05", "1.2.3.4");
+    });
+    auto* outcome = Find<QLabel>("lblOutcome");
+
+    Ui().btnGprsSet->click();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Ui().txtIPAddress->text(), "123.123.123.123");
+    for (QLineEdit* field : {Ui().txtIPAddress, Ui().txtPort, Ui().txtAPNPassword}) {
+        EXPECT_TRUE(field->toolTip().endsWith(
+            "The device answered (0123456789,P05,1.2.3.4), which the program cannot use: P05 "
+            "takes 5 field(s), not 1"))
+            << field->toolTip().toStdString();
+    }
+    EXPECT_TRUE(outcome->text().contains("1 replies the program cannot use"))
+        << outcome->text().toStdString();
+    EXPECT_FALSE(outcome->text().contains("did not answer"));
+
+    Ui().txtCenterNumber->setText("+8613800138000");
+    Ui().btnCenterNumberSet->click();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Ui().txtCenterNumber->text(), QString::fromLatin1(longNumber));
+    EXPECT_TRUE(
+        Ui().txtCenterNumber->toolTip().endsWith("which the program cannot use: P03: SMS Primary "
+                                                 "number holds 26 characters; at most 20 fit"));
+    EXPECT_EQ(Ui().txtAlias->text(), QString(238, 'B'));
+    EXPECT_FALSE(Ui().txtGSensorParam->toolTip().contains("cannot use"));
+    EXPECT_TRUE(outcome->text().contains("2 replies the program cannot use"));
+
+    const qsizetype before = Received().size();
+    Ui().btnWriteAll->click();
+    ASSERT_TRUE(WaitIdle());
+    const QByteArrayList sent = Received().mid(before);
+    EXPECT_EQ(sent.size(), 20); // Write All's 22 but the two the device's values break
+    for (const QByteArray& command : sent) {
+        EXPECT_FALSE(command.startsWith("(P03,") || command.startsWith("(P17,")) << command.data();
+    }
+    EXPECT_TRUE(outcome->text().contains("2 commands refused by the rules, never sent"));
+    EXPECT_TRUE(outcome->text().contains(
+        "was not sent: P03: SMS Primary number holds 26 characters; at most 20 fit"));
+    EXPECT_TRUE(Ui().txtAlias->toolTip().endsWith(
+        "Not sent: P17: Another name holds 238 characters; at most 20 fit"));
+    for (const auto& message : Messages.Messages) {
+        EXPECT_NE(message.Text, "Operation success !");
+    }
 }

@@ -343,6 +343,25 @@ TEST_F(CliTest, HostileSnapshotsReachNoDevice) {
     EXPECT_EQ(restore.Status, 0) << restore.Err.toStdString();
     EXPECT_EQ(device.Received().size(), 12);
     EXPECT_EQ(device.Received().first(), "(P03,1,+8613800138000)");
+
+    // A device whose replies no field can hold: the keys are "unusable", shown as they came,
+    // not "no-answer", and nothing is sent again.
+    const QString number(26, '1');
+    TDevSim odd({"--alter", "P03=" + number, "--alter", "P04=60"});
+    const TRun unusable = RunCli({"restore", "--quiet", "--no-read-back", "--port", odd.Path(),
+                                  "--report", Path("odd.json"), Path("van.snapshot")});
+    EXPECT_EQ(unusable.Status, 1) << unusable.Err.toStdString();
+    EXPECT_EQ(odd.Received().size(), 6);
+    const QJsonObject params = QJsonDocument::fromJson(ReadFile(Path("odd.json")))
+                                   .object()["devices"]
+                                   .toArray()[0]
+                                   .toObject()["params"]
+                                   .toObject();
+    EXPECT_EQ(params["P03"].toObject()["state"].toString(), "unusable");
+    EXPECT_EQ(params["P03"].toObject()["device"].toString(), number);
+    EXPECT_EQ(params["P04"].toObject()["state"].toString(), "unusable");
+    EXPECT_EQ(params["P04"].toObject()["device"].toString(), "60");
+    EXPECT_EQ(params["P17"].toObject()["state"].toString(), "echoed");
 }
 
 // An output that cannot be written, or that is one of the inputs (also through a link or a

@@ -1,3 +1,4 @@
+#include "uDeviceSession.h"
 #include "uSnapshot.h"
 #include "uSnapshotDiff.h"
 
@@ -176,4 +177,14 @@ TEST(Snapshot, DiffListsTheParametersThatDiffer) {
     EXPECT_EQ(rows[1].B, std::nullopt);
     EXPECT_EQ(rows[2].Key, "P09");
     EXPECT_EQ(rows[2].A, std::nullopt);
+
+    // A device's value no field can hold is listed with a word, control bytes escaped.
+    TSessionReport verify;
+    verify.Params.push_back({"P03", "+8613800138000", QString("+86\x01"), TParamState::Differs});
+    const auto device = CompareWithDevice(a, verify);
+    ASSERT_FALSE(device.empty());
+    EXPECT_EQ(device[0].FaultB, "P03: SMS Primary number cannot hold \"\\x01\"");
+    EXPECT_EQ(ShownValue(*device[0].B, device[0].FaultB),
+              "+86\\x01 (unusual: P03: SMS Primary number cannot hold \"\\x01\")");
+    EXPECT_EQ(ShownValue("VAN", QString()), "VAN");
 }

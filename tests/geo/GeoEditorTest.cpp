@@ -245,13 +245,15 @@ TEST_F(GeoEditorTest, WriteSelectedWithNoRowSendsNothing) {
     EXPECT_FALSE(Window->Engine().IsBusy());
 }
 
-// A name from the device too long for a command frame ends the batch with the link's message.
-TEST_F(GeoEditorTest, AWriteThatCannotBeFramedIsReported) {
+// A name from the device longer than the device keeps is refused, never framed; the outcome and
+// the row say why.
+TEST_F(GeoEditorTest, AWriteThatBreaksTheNameRuleIsRefused) {
     Fence(1).Name = QString(240, QLatin1Char('N'));
     Select({1});
     Editor.btn_GeoSetAllClick();
-    ASSERT_EQ(Messages.Messages.size(), 1);
-    EXPECT_EQ(Messages.Messages[0].Caption, "ERROR");
+    EXPECT_TRUE(Messages.Messages.isEmpty());
+    EXPECT_TRUE(Window->Engine().Batch()->Note.endsWith(
+        "was not sent: P08.1: Geo-fence name holds 240 characters; at most 20 fit"));
     EXPECT_TRUE(Port->Written.isEmpty());
     EXPECT_FALSE(Window->Engine().IsBusy());
     EXPECT_EQ(Window->Engine().QueueLength(), 0);

@@ -313,8 +313,8 @@ TEST_F(EngineTest, CancellingResetsEverything) {
 
 TEST_F(EngineTest, TypedCommandsAreLoggedBeforeTheWriteAndBypassTheQueue) {
     Engine.SendCmd(3, 1, QStringLiteral(",5"), 0);
-    Engine.SendTyped("(P!=)");
-    EXPECT_EQ(Port.Written.last(), EncodeFrame("(P!=)").value());
+    Engine.SendTyped("(P=)");
+    EXPECT_EQ(Port.Written.last(), EncodeFrame("(P=)").value());
     EXPECT_FALSE(Engine.IsBusy());
     Engine.SendTyped("");
     EXPECT_EQ(Port.Written.last(), QByteArray::fromHex("21 06 09 00 00 0F 21"));
@@ -346,4 +346,54 @@ TEST_F(EngineTest, ABatchTheLineRefusesIsAbandonedWithItsError) {
     Queue({3});
     EXPECT_EQ(Engine.StartBatch(), std::nullopt);
     EXPECT_TRUE(Engine.IsBusy());
+}
+
+// Nothing that breaks a rule is framed, rules given or not; a reply that answers its command
+// but breaks the rules, or that cannot be applied, is unusable and the batch goes on. Control
+// bytes reach the transcript escaped.
+TEST_F(EngineTest, RulesKeepCommandsOffTheLineAndMarkUnusableReplies) {
+    Engine.SetRules(
+        [](const TCmdItem& cmd) -> std::optional<QString> {
+            return cmd.Args.contains("BAD") ? std::optional<QString>("P17: bad") : std::nullopt;
+        },
+        [](const QByteArray& reply) -> std::optional<QString> {
+            return reply.contains(",x") ? std::optional<QString>("P05 is short") : std::nullopt;
+        });
+    Host.OnReply = [this](const QByteArray& reply) {
+        if (reply.contains(",y")) {
+            throw std::runtime_error("the reply has no field 3");
+        }
+        Engine.NextCmd();
+    };
+    Engine.AddCmd(3, 1, ",1", 0);
+    Engine.AddCmd(17, 1, ",BAD", 0);
+    Engine.AddCmd(17, 1, ",x!!(P20)!", 0);
+    Engine.AddCmd(5, 0, QString(), 0);
+    Engine.AddCmd(5, 0, QString(), 0);
+    ASSERT_FALSE(Engine.StartBatch());
+    Port.Feed(Reply("(1,P03,1)"));
+    EXPECT_EQ(Sent(), (QStringList{"(P03,1,1)", "(P05,0)"}));
+    Port.Feed(Reply("(1,P05,x)"));
+    Port.Feed(EncodeFrame(QByteArray("(1,P05,y\0z)", 11)).value());
+    EXPECT_EQ(Sent(), (QStringList{"(P03,1,1)", "(P05,0)", "(P05,0)"}));
+
+    const TBatchOutcome& outcome = *Engine.Batch();
+    EXPECT_EQ(outcome.End, TBatchEnd::Complete);
+    EXPECT_EQ(outcome.Refused, 2);
+    EXPECT_EQ(outcome.Unusable, 2);
+    EXPECT_FALSE(outcome.Succeeded());
+    EXPECT_EQ(outcome.Note, "(P17,1,BAD) was not sent: P17: bad");
+    const QStringList lines = Host.Log.join('\n').split('\n');
+    EXPECT_TRUE(lines.filter("!! Not sent : (P17,1,BAD) : P17: bad").size() == 1);
+    EXPECT_TRUE(lines
+                    .filter("!! Not sent : (P17,1,x!!(P20)!) : (P17,1,x!!(P20)!) holds \"!\", "
+                            "which no command can carry")
+                    .size() == 1);
+    EXPECT_TRUE(lines.last().endsWith("<< Read : (1,P05,y\\x00z)")) << lines.last().toStdString();
+
+    // Typed commands: what the line would cut or mangle is never framed.
+    for (const QByteArray& typed : {QByteArray("(P17,1,x!!(P20)!)"), QByteArray("(P17,1,A\x01)")}) {
+        EXPECT_THROW(Engine.SendTyped(typed), TLinkError);
+    }
+    EXPECT_EQ(Sent().size(), 3);
 }

@@ -349,14 +349,19 @@ TEST_F(ParamGroupsTest, ACommandThatCannotBeWrittenEndsTheBatchWithAMessage) {
     Groups->btnReadAllClick();
     Groups->btn_SelfGeoSetClick();
     Port->FailWriteWith.clear();
-    Ui().txtAPN->setText(QString(300, 'a')); // pasted: too long for one frame
+    Ui().txtAPN->setText(QString(300, 'a')); // shown as a device reported it
     Groups->btnGprsSetClick();
 
     ExpectNothingSent();
-    ASSERT_EQ(Messages.Messages.size(), 3);
+    ASSERT_EQ(Messages.Messages.size(), 2);
     EXPECT_EQ(Messages.Messages[0].Text, "Write failed (Error: 5)");
     EXPECT_EQ(Messages.Messages[1].Text, "Write failed (Error: 5)");
-    EXPECT_EQ(Messages.Messages[2].Caption, "ERROR");
+    // Refused by the rules, never framed: the outcome says which field and why.
+    EXPECT_EQ(Engine().Batch()->Refused, 1);
+    EXPECT_TRUE(Engine().Batch()->Note.endsWith(
+        "was not sent: P05: APN holds 300 characters; at most 40 fit"));
+    EXPECT_TRUE(
+        Ui().txtAPN->toolTip().endsWith("Not sent: P05: APN holds 300 characters; at most 40 fit"));
     EXPECT_TRUE(Ui().btnReadAll->isEnabled());
 }
 

@@ -63,12 +63,14 @@ TEST_F(ReplyHandlerTest, TextValuesGoIntoTheirControlsAsReceived) {
     }
 }
 
-TEST_F(ReplyHandlerTest, GprsReplySetsFiveFieldsInOrderAndStopsAtAMissingOne) {
+// A reply without its parameter's layout is applied nowhere, not in part.
+TEST_F(ReplyHandlerTest, AGprsReplyWithoutItsFiveFieldsChangesNoField) {
     QueueTwo();
     Ui().txtAPNPassword->setText("secret");
     EXPECT_THROW(Reply("(1,P05,10.0.0.2,9001,NET2)"), TReplyError);
-    EXPECT_EQ(Ui().txtIPAddress->text(), "10.0.0.2");
-    EXPECT_EQ(Ui().txtAPN->text(), "NET2");
+    EXPECT_THROW(Reply("(1,P05,garbage)"), TReplyError);
+    EXPECT_EQ(Ui().txtIPAddress->text(), "123.123.123.123");
+    EXPECT_EQ(Ui().txtAPN->text(), "CMNET");
     EXPECT_EQ(Ui().txtAPNPassword->text(), "secret");
     EXPECT_EQ(Engine().QueueLength(), 2);
 }
@@ -120,7 +122,7 @@ TEST_F(ReplyHandlerTest, StatusReportWithABadFieldStopsThere) {
     EXPECT_EQ(Engine().QueueLength(), 2);
 
     EXPECT_THROW(Reply("(0123456789,T01,0,CAR3,3,6)"), TReplyError);
-    EXPECT_EQ(Ui().RzMeter_GSM->Value(), 1);
+    EXPECT_EQ(Ui().lblAnotherName->text(), "CAR2"); // a short report is applied nowhere
     EXPECT_EQ(Engine().QueueLength(), 2);
 }
 
@@ -184,11 +186,11 @@ TEST_F(ReplyHandlerTest, TimePointsMarkTheGridOnlyInFixedTimeMode) {
     Reply("(1,P21,4,30,33,1410,2)");
     EXPECT_EQ(MarkedLabels(), QStringList({"lbl_Main_005", "lbl_Main_235"}));
 
-    // A count of 0 leaves the marks; a count beyond the minutes marks what is there.
+    // A count of 0 leaves the marks; a count other than the minutes listed changes nothing.
     Reply("(1,P21,0)");
     EXPECT_EQ(MarkedLabels(), QStringList({"lbl_Main_005", "lbl_Main_235"}));
-    Reply("(1,P21,9,60)");
-    EXPECT_EQ(MarkedLabels(), QStringList({"lbl_Main_010"}));
+    EXPECT_THROW(Reply("(1,P21,9,60)"), TReplyError);
+    EXPECT_EQ(MarkedLabels(), QStringList({"lbl_Main_005", "lbl_Main_235"}));
 
     EXPECT_THROW(Reply("(1,P21)"), TReplyError);
 }
@@ -208,9 +210,9 @@ TEST_F(ReplyHandlerTest, AlarmFlagsAreOnOnlyForOne) {
     }
     QueueTwo();
     EXPECT_THROW(Reply("(1,P22,1,0,0)"), TReplyError);
-    EXPECT_FALSE(Alarm(1, 1)->isChecked());
-    EXPECT_FALSE(Alarm(1, 2)->isChecked());
-    EXPECT_TRUE(Alarm(1, 3)->isChecked());
+    for (int column = 1; column <= 4; ++column) {
+        EXPECT_TRUE(Alarm(1, column)->isChecked()); // a short row is applied nowhere
+    }
     EXPECT_EQ(Engine().QueueLength(), 2);
 }
 
