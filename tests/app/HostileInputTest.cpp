@@ -2,9 +2,12 @@
 // while a device that reads frames the protocol's way (cut at every "!") listens: it receives
 // exactly the commands the user asked for.
 #include "WindowOnSimSupport.h"
+#include "uAppPaths.h"
 #include "uSnapshotActions.h"
 
 #include <QClipboard>
+#include <QDate>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,6 +95,19 @@ TEST_F(HostileInputTest, AProfileValueThatBreaksItsRuleIsNotLoaded) {
     EXPECT_EQ(received.first(2), (QByteArrayList{"(P03,1,+8613800138000)", "(P17,1,VAN1)"}));
 }
 
+// A snapshot holding a hidden command is refused whole, naming file, line and reason.
+TEST_F(HostileInputTest, ASnapshotCannotHideACommand) {
+    const QString snapshot = Path("evil.snapshot");
+    WriteAll(snapshot, "[Device]\r\nID=0123456789\r\n[Params]\r\nP03=+86\r\nP17=x!!(P20)!\r\n");
+    Messages.FileAnswer = snapshot;
+    Find<QPushButton>("btnSnapshotRestore")->click();
+    ASSERT_EQ(Messages.Messages.size(), 1);
+    EXPECT_TRUE(Messages.Messages[0].Text.endsWith("line 5: P17: Another name cannot hold \"!\""))
+        << Messages.Messages[0].Text.toStdString();
+    EXPECT_FALSE(Window->Engine().IsBusy());
+    EXPECT_TRUE(Received().isEmpty());
+}
+
 // A value shown as the device reported it, which its field cannot hold, is not saved.
 TEST_F(HostileInputTest, SavingTheWindowsValuesNamesTheFieldThatCannotBeSaved) {
     Ui().txtAlias->setText(QString(238, 'B'));
@@ -112,7 +128,7 @@ TEST_F(HostileInputTest, RepliesTheProgramCannotUseAreShownMarkedAndCounted) {
     Device->WithDevice([&](TDeviceSim& device) {
         device.SetAlteration("P03", longNumber);
         device.SetAlteration("P17", QByteArray(238, 'B'));
-        device.SetAlteration("P05", "1.2.3.4");
+        device.SetAlteration("P05", QByteArray("1.2.3\0004", 7));
     });
     auto* outcome = Find<QLabel>("lblOutcome");
 
@@ -121,13 +137,19 @@ TEST_F(HostileInputTest, RepliesTheProgramCannotUseAreShownMarkedAndCounted) {
     EXPECT_EQ(Ui().txtIPAddress->text(), "123.123.123.123");
     for (QLineEdit* field : {Ui().txtIPAddress, Ui().txtPort, Ui().txtAPNPassword}) {
         EXPECT_TRUE(field->toolTip().endsWith(
-            "The device answered (0123456789,P05,1.2.3.4), which the program cannot use: P05 "
+            "The device answered (0123456789,P05,1.2.3\\x004), which the program cannot use: P05 "
             "takes 5 field(s), not 1"))
             << field->toolTip().toStdString();
     }
     EXPECT_TRUE(outcome->text().contains("1 replies the program cannot use"))
         << outcome->text().toStdString();
     EXPECT_FALSE(outcome->text().contains("did not answer"));
+    // The transcript and the day log show the control byte escaped.
+    const QByteArray log = ReadAll(QFileInfo(SettingsFilePath()).absolutePath() + "/log/" +
+                                   QDate::currentDate().toString("yyyy-MM-dd") + ".log");
+    EXPECT_TRUE(log.contains("<< Write : (0123456789,P05,1.2.3\\x004)\r\n"));
+    EXPECT_FALSE(log.contains('\0'));
+    EXPECT_TRUE(Ui().mm_Recv->toPlainText().contains("(0123456789,P05,1.2.3\\x004)"));
 
     Ui().txtCenterNumber->setText("+8613800138000");
     Ui().btnCenterNumberSet->click();

@@ -335,14 +335,32 @@ TEST_F(CliTest, HostileSnapshotsReachNoDevice) {
         const TRun diff = RunCli({"diff", Path("van.snapshot"), evil});
         EXPECT_EQ(diff.Status, 2);
         EXPECT_EQ(diff.Err, expected);
+        // The same value as a cell of a values file.
+        const qsizetype equals = line.indexOf('=');
+        QByteArray cell = line.mid(equals + 1);
+        cell.replace('"', "\"\"");
+        WriteFile(Path("evil.csv"), "ID," + line.left(equals) + "\r\n4711,\"" + cell + "\"\r\n");
+        const TRun values = RunCli({"restore", "--port", device.Path(), "--values",
+                                    Path("evil.csv"), Path("van.snapshot")});
+        EXPECT_EQ(values.Status, 2);
+        EXPECT_EQ(values.Err,
+                  "tervo-cli: " + Path("evil.csv") + ": line 2, column 2: " + error + "\n");
     }
     EXPECT_EQ(device.Received(), QStringList());
 
+    // An imported fence name keeps what its rule lets through: one command, as asked.
+    WriteFile(Path("evil.geojson"), R"({"type":"Feature","properties":{"id":1,"name":"H!!(P20)!"},
+        "geometry":{"type":"Polygon","coordinates":[[[113.9,22.5],[114.1,22.5],[114.1,22.4],
+        [113.9,22.4],[113.9,22.5]]]}})");
+    WriteFile(Path("fenced.snapshot"), kReference);
+    ASSERT_EQ(RunCli({"fences-import", Path("fenced.snapshot"), Path("evil.geojson")}).Status, 0);
     const TRun restore =
-        RunCli({"restore", "--quiet", "--port", device.Path(), Path("van.snapshot")});
+        RunCli({"restore", "--quiet", "--port", device.Path(), Path("fenced.snapshot")});
     EXPECT_EQ(restore.Status, 0) << restore.Err.toStdString();
-    EXPECT_EQ(device.Received().size(), 12);
+    EXPECT_EQ(device.Received().size(), 14);
     EXPECT_EQ(device.Received().first(), "(P03,1,+8613800138000)");
+    EXPECT_EQ(
+        device.Received().filter(QRegularExpression(R"(^\(P08,1,1,[-0-9.,]+,HP20\)$)")).size(), 1);
 
     // A device whose replies no field can hold: the keys are "unusable", shown as they came,
     // not "no-answer", and nothing is sent again.
