@@ -191,12 +191,15 @@ RunDevices(const TCliOptions& options, const TSnapshot& snapshot, const TValuesF
 int RunStation(const TCliOptions& options, const TSnapshot& templ, const QByteArray& templateBytes,
                const TValuesFile* values, const TRecordsLocation& records) {
     QFile report(options.Report);
-    const bool opened = options.Report == kStandardStream
-                            ? report.open(stdout, QIODevice::WriteOnly)
-                            : report.open(QIODevice::WriteOnly | QIODevice::Append);
-    if (!options.Report.isEmpty() && !opened) {
-        PrintError(QStringLiteral("Cannot write %1: %2").arg(options.Report, report.errorString()));
-        return kFileError;
+    if (!options.Report.isEmpty()) {
+        const bool opened = options.Report == kStandardStream
+                                ? report.open(stdout, QIODevice::WriteOnly)
+                                : report.open(QIODevice::WriteOnly | QIODevice::Append);
+        if (!opened) {
+            PrintError(
+                QStringLiteral("Cannot write %1: %2").arg(options.Report, report.errorString()));
+            return kFileError;
+        }
     }
     TRecorder recorder(records);
     TCliStation station(options, templ, templateBytes, values,
