@@ -10,6 +10,7 @@
 #include <QTime>
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 
 namespace {
 
@@ -137,6 +138,10 @@ void TCliStation::DeviceEnded(std::unique_ptr<TCliDevice> device) {
     if (FAgain.remove(device->Port()) || unplugged) {
         FWatcher.Forget(device->Port());
     }
+    // A station runs for days, its devices' threads coming and going: the heap they freed goes
+    // back to the system, or the resident size creeps up with every device.
+    device.reset();
+    malloc_trim(0);
 }
 
 // One line for the technician, one JSON line for the report, the device's record, and its
