@@ -24,6 +24,7 @@
 #include "uParamGroups.h"
 #include "uProfile.h"
 #include "uRawConsole.h"
+#include "uRecordsHistoryDialog.h"
 #include "uSessionLog.h"
 #include "uSnapshotActions.h"
 #include "uSnapshotDiff.h"
@@ -529,7 +530,7 @@ QStringList TFrmMain::AddedTexts() {
            TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
            TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts() +
            TSnapshotValues::Texts() + TWindowRecords::Texts() + OutcomeNoteTexts() +
-           TFieldStates::FaultTexts();
+           TFieldStates::FaultTexts() + TRecordsHistoryDialog::TipTexts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

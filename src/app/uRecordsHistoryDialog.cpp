@@ -43,6 +43,9 @@ constexpr std::array<const char*, 9> kJobHeaders = {"Time (UTC)", "Operation", "
                                                     "Template",   "Duration",  "Detail"};
 constexpr std::array<const char*, 4> kStateHeaders = {"Setting", "State", "Written", "Device"};
 const char* const kCloseText = "Close";
+const char* const kDetailTip = "Who did the selected job, where, on which device, with which "
+                               "template and values, and how it ended";
+const char* const kCloseTip = "Closes the history";
 
 QString Tr(const char* text) {
     return TranslateText(QString::fromLatin1(text));
@@ -79,6 +82,7 @@ QLabel* Labelled(const char* caption, QWidget* control, const char* tip, QWidget
     label->setBuddy(control);
     control->setAccessibleName(label->text().remove(QLatin1Char('&')));
     control->setToolTip(Tr(tip));
+    control->setAccessibleDescription(control->toolTip()); // a table does not tell its tooltip
     return label;
 }
 
@@ -127,12 +131,16 @@ TRecordsHistoryDialog::TRecordsHistoryDialog(TWindowRecords& records, const QStr
     FDetail = new QLabel(this);
     FDetail->setObjectName(QStringLiteral("lblHistoryDetail"));
     FDetail->setWordWrap(true);
-    FDetail->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Reached by Tab too, so that the keyboard can read and copy it.
+    FDetail->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    FDetail->setFocusPolicy(Qt::StrongFocus);
+    FDetail->setToolTip(Tr(kDetailTip));
     layout->addWidget(FDetail);
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(Tr(kCloseText), QDialogButtonBox::RejectRole)
-        ->setObjectName(QStringLiteral("btnHistoryClose"));
+    QPushButton* close = buttons->addButton(Tr(kCloseText), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("btnHistoryClose"));
+    close->setToolTip(Tr(kCloseTip));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(900, 560);
@@ -156,6 +164,10 @@ QStringList TRecordsHistoryDialog::Texts() {
         texts.append(QString::fromLatin1(header));
     }
     return texts;
+}
+
+QStringList TRecordsHistoryDialog::TipTexts() {
+    return {QString::fromLatin1(kDetailTip), QString::fromLatin1(kCloseTip)};
 }
 
 void TRecordsHistoryDialog::btnHistoryShowClick() {

@@ -21,6 +21,8 @@ public:
 
     // The texts the dialog shows, for the language file.
     static QStringList Texts();
+    // The tooltips of its details and of Close, added later than Texts().
+    static QStringList TipTexts();
 
     // Lists the records of the device in the ID field.
     void btnHistoryShowClick();

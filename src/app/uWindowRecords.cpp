@@ -103,6 +103,7 @@ void TWindowRecords::ApplyTexts() {
     FBox->setTitle(Tr(kBoxTitle));
     FHistory->setText(Tr(kHistoryText));
     FHistory->setToolTip(Tr(kHistoryTip));
+    FHistory->setAccessibleName(BatchLabel(FHistory->text()));
     const QString where = FRecorder ? FRecorder->Store().Location().Display()
                                     : QDir::toNativeSeparators(TRecordSpool::DefaultPath());
     FWhere->setText(Tr(kWhere).arg(where));

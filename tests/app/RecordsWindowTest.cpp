@@ -4,6 +4,7 @@
 #include "uRecordStore.h"
 #include "uRecordsLocation.h"
 
+#include <QAccessible>
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QJsonDocument>
@@ -42,6 +43,9 @@ protected:
             20'000))
             << Transcript().toStdString();
         return dialog;
+    }
+    static QString Accessible(QWidget* widget, QAccessible::Text kind) {
+        return QAccessible::queryAccessibleInterface(widget)->text(kind);
     }
     static QStringList Column(const QTableWidget* table, int column) {
         QStringList cells;
@@ -135,11 +139,22 @@ TEST_F(RecordsWindowTest, EveryJobOfTheWindowIsRecordedAndHistoryListsThem) {
                                                 "Time difference (P12)"}));
     EXPECT_EQ(Column(settings, 1), QStringList({"confirmed", "confirmed", "confirmed"}));
     EXPECT_TRUE(history->findChild<QLabel*>("lblHistoryDetail")->text().contains("file.snapshot"));
-    for (QWidget* control : {static_cast<QWidget*>(id), static_cast<QWidget*>(jobs),
-                             static_cast<QWidget*>(settings)}) {
-        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
-        EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
-    }
+    // What a screen reader hears of each control, in the order Tab reaches them.
+    QStringList heard;
+    QWidget* control = id;
+    do {
+        if (control->focusPolicy() & Qt::TabFocus) {
+            heard.append(Accessible(control, QAccessible::Name));
+            EXPECT_FALSE(Accessible(control, QAccessible::Description).isEmpty())
+                << control->objectName().toStdString();
+        }
+        control = control->nextInFocusChain();
+    } while (control != id);
+    EXPECT_EQ(heard.mid(0, 4), QStringList({"Device ID:", "Show", "Jobs, newest first:",
+                                            "Settings of the selected job:"}));
+    EXPECT_TRUE(heard.value(4).startsWith("Station ")) << heard.join('|').toStdString();
+    EXPECT_EQ(heard.mid(5), QStringList({"Close"}));
+    EXPECT_EQ(Accessible(Find<QWidget>("btnRecordsHistory"), QAccessible::Name), "History...");
     id->setFocus();
     id->selectAll();
     QTest::keyClicks(id, "4711");
