@@ -1,5 +1,6 @@
 #include "uFrmMain.h"
 
+#include "uAccessKeyGuard.h"
 #include "uAccessibility.h"
 #include "uAppPaths.h"
 #include "uControlTexts.h"
@@ -19,6 +20,7 @@
 #include "uMapOfflineNotice.h"
 #include "uMbTilesHandler.h"
 #include "uMessageService.h"
+#include "uOperationStrip.h"
 #include "uParamCatalogue.h"
 #include "uParamControls.h"
 #include "uParamGroups.h"
@@ -34,7 +36,9 @@
 #include "uWindowRecords.h"
 #include "ui_uFrmMain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -54,8 +58,6 @@ const QString kLastBaudKey = QStringLiteral("lastbaud"); // and its baud rate
 const QString kDefaultLanguage = QStringLiteral("english");
 const QString kPortErrorCaption = QStringLiteral("ERROR"); // shown as it stands, untranslated
 
-const char* const kResumeText = "Resume [&R]";
-const char* const kCancelBatchText = "Cancel";
 const char* const kCloseWhileWritingText =
     "A write to the device is still running. Close the window anyway?";
 
@@ -129,14 +131,14 @@ void TFrmMain::CreateParameterLayer() {
     FFenceFiles =
         std::make_unique<TFenceFileActions>(*ui, FMessages, FGeoFenceList, *FGeoFenceModel);
     FSchedule = std::make_unique<TUploadSchedule>(*ui);
-    FReplies = std::make_unique<TReplyHandler>(*ui, *FEngine, FMessages, *FSchedule, FGeoFenceList,
+    FReplies = std::make_unique<TReplyHandler>(*ui, *FEngine, *FSchedule, FGeoFenceList,
                                                [this] { FGeoFenceModel->Refresh(); });
     FGroups = std::make_unique<TParamGroups>(*ui, *FEngine, FMessages, *FReplies, *FSchedule);
     FProfile = std::make_unique<TProfile>(*ui, FMessages, *FReplies);
     FFieldStates = std::make_unique<TFieldStates>(*ui, *FEngine, *FGeoFenceModel);
     FRecords = std::make_unique<TWindowRecords>(*ui, *FEngine, FMessages);
     NoteStartupError(FRecords->LocationError());
-    FSnapshots = std::make_unique<TSnapshotActions>(*ui, *FEngine, FMessages, *FGroups,
+    FSnapshots = std::make_unique<TSnapshotActions>(*ui, *FEngine, FMessages, *FStrip, *FGroups,
                                                     FGeoFenceList, *FRecords);
     ApplyDeviceRules(*FEngine, ::TranslateText);
 }
@@ -179,7 +181,10 @@ void TFrmMain::BuildWindow() {
     ui->RzMeter_Battery->ConfigureBattery();
     ui->RzMeter_Volume->ConfigureVolume();
     CreateAlarmGrid(*ui);
-    CreateStatusStrip();
+    setFixedSize(kWindowWidth, kWindowHeight);
+    FStrip = new TOperationStrip(*this, *ui, *FEngine, *FComPort, FMessages,
+                                 [this](const QString& line) { AppendDayLog(line); });
+    qApp->installEventFilter(new TAccessKeyGuard(this));
     // The editable lists keep their own items: Enter takes the typed text without adding it.
     for (QComboBox* list : {static_cast<QComboBox*>(ui->cboCOMIndex), ui->cboBatteryAlert,
                             ui->CBox_UploadingInterval, ui->Cbox_UploadingTimes}) {
@@ -202,39 +207,9 @@ void TFrmMain::BuildWindow() {
     ui->lblID->installEventFilter(this);
     ui->lblMapLat->installEventFilter(this);
 
-    setFixedSize(kWindowWidth, kWindowHeight);
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
-    }
-}
-
-// The progress bar keeps the left of its strip; the outcome line and its two buttons take the
-// rest, so the line is always in view whatever page is shown.
-void TFrmMain::CreateStatusStrip() {
-    constexpr int kTop = 105;
-    constexpr int kHeight = 16;
-    constexpr int kBarWidth = 180;
-    constexpr int kButtonWidth = 90;
-    ui->rgbBar->setGeometry(0, kTop, kBarWidth, kHeight);
-    QFont small = font();
-    small.setPixelSize(11);
-    FOutcome = new QLabel(this);
-    FOutcome->setObjectName(QStringLiteral("lblOutcome"));
-    FOutcome->setGeometry(kBarWidth + 6, kTop, kWindowWidth - kBarWidth - 2 * kButtonWidth - 12,
-                          kHeight);
-    FOutcome->setFont(small);
-    FOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    FResume = new QPushButton(this);
-    FResume->setObjectName(QStringLiteral("btnResume"));
-    FCancelBatch = new QPushButton(this);
-    FCancelBatch->setObjectName(QStringLiteral("btnCancelBatch"));
-    int x = kWindowWidth - 2 * kButtonWidth - 2;
-    for (QPushButton* button : {FResume, FCancelBatch}) {
-        button->setGeometry(x, kTop - 1, kButtonWidth - 2, kHeight + 2);
-        button->setFont(small);
-        button->setEnabled(false);
-        x += kButtonWidth;
     }
 }
 
@@ -247,9 +222,6 @@ void TFrmMain::ConnectHandlers() {
     for (const auto& [button, handler] : clicks) {
         connect(button, &QAbstractButton::clicked, this, handler);
     }
-    connect(FResume, &QAbstractButton::clicked, this, &TFrmMain::btnResumeClick);
-    connect(FCancelBatch, &QAbstractButton::clicked, this, &TFrmMain::btnCancelBatchClick);
-    connect(FEngine.get(), &TExchangeEngine::BatchChanged, this, &TFrmMain::ShowBatchOutcome);
     using TGeoHandler = void (TGeoFenceEditor::*)();
     const std::initializer_list<std::pair<QAbstractButton*, TGeoHandler>> geoClicks = {
         {ui->btn_GeoRead, &TGeoFenceEditor::btn_GeoReadClick},
@@ -521,24 +493,24 @@ void TFrmMain::ApplyTranslations() {
 // they can be translated too. A new text goes at the end, so that the ids of the ones before
 // stay what translations made from an earlier master file use.
 QStringList TFrmMain::AddedTexts() {
-    return QStringList{QString::fromLatin1(kResumeText), QString::fromLatin1(kCancelBatchText),
-                       QString::fromLatin1(kCloseWhileWritingText)} +
-           OutcomeTexts() + TParamGroups::Texts() + TFieldStates::Texts() + ControlTexts() +
-           TMapBridge::Texts() + TSnapshotActions::Texts() +
-           QStringList{TMapOfflineNotice::Text()} + TfrmDebugMemo::Texts() +
-           TfrmCustomCMD::Texts() + TFenceFileActions::Texts() + OutcomeCountTexts() +
-           TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
+    return TOperationStrip::ButtonTexts() +
+           QStringList{QString::fromLatin1(kCloseWhileWritingText)} + OutcomeTexts() +
+           TParamGroups::Texts() + TFieldStates::Texts() + ControlTexts() + TMapBridge::Texts() +
+           TSnapshotActions::Texts() + QStringList{TMapOfflineNotice::Text()} +
+           TfrmDebugMemo::Texts() + TfrmCustomCMD::Texts() + TFenceFileActions::Texts() +
+           OutcomeCountTexts() + TParamCatalogue::Texts() + TProfile::Texts() + ShownValueTexts() +
            TFenceFileActions::ExchangeTexts() + TMbTilesHandler::Texts() +
            TSnapshotValues::Texts() + TWindowRecords::Texts() + OutcomeNoteTexts() +
-           TFieldStates::FaultTexts() + TRecordsHistoryDialog::TipTexts();
+           TFieldStates::FaultTexts() + TRecordsHistoryDialog::TipTexts() +
+           TOperationStrip::Texts() + TSnapshotActions::OperationTexts() +
+           TFieldStates::ResetTexts();
 }
 
 void TFrmMain::ApplyAddedTexts() {
     for (const QString& text : AddedTexts()) {
         TranslateText(text);
     }
-    FResume->setText(TranslateText(QString::fromLatin1(kResumeText)));
-    FCancelBatch->setText(TranslateText(QString::fromLatin1(kCancelBatchText)));
+    FStrip->ApplyTexts();
     FSnapshots->ApplyTexts();
     GetDebugMemo().ApplyToolTips();
     FFenceFiles->ApplyTexts();
@@ -718,7 +690,7 @@ void TFrmMain::btn_SwitchClick() {
         FEngine->AbortBatch(TBatchEnd::PortClosed);
     }
     FEngine->ClearQueue();
-    FReplies->StopCharging();
+    ForgetDevice();
     try {
         if (FComPort->IsOpen()) {
             FComPort->Close();
@@ -757,14 +729,22 @@ void TFrmMain::ComPortAfterClose() {
 // The device was unplugged: the port has closed itself; the window goes to the closed state
 // as if Close had been pressed and says why, once.
 void TFrmMain::ComPortLineLost(const QString& error) {
+    FStrip->LogEvent("Line lost", error);
     FEngine->ClearQueue();
-    FReplies->StopCharging();
+    ForgetDevice();
     ShowPortClosed();
     FMessages.ShowMessage(error, kPortErrorCaption, TMessageIcon::Error);
     // The loss is usually noticed inside a write, which fails right after this returns.
     // Set after the message box, whose own event loop would run the reset too early.
     FLineJustLost = true;
     QTimer::singleShot(0, this, [this] { FLineJustLost = false; });
+}
+
+void TFrmMain::ForgetDevice() {
+    FEngine->AbortBatch(TBatchEnd::PortClosed); // nor does a late answer come on this line
+    FReplies->ForgetDevice();
+    FFieldStates->Forget();
+    FSnapshots->ForgetDevice();
 }
 
 void TFrmMain::ShowPortClosed() {
@@ -804,9 +784,17 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFrmMain::AddLog(const QString& line) {
-    FSessionLog->Append(line);
+    AppendDayLog(line);
     GetDebugMemo().AddLine(line);
     AppendTranscriptLine(*ui->mm_Recv, line);
+}
+
+void TFrmMain::AppendDayLog(const QString& line) {
+    FSessionLog->Append(line);
+    if (!FSessionLog->LastError().isEmpty()) {
+        FStrip->NoteDayLogError(QDir::toNativeSeparators(FSessionLog->CurrentPath()),
+                                FSessionLog->LastError());
+    }
 }
 
 TfrmDebugMemo& TFrmMain::GetDebugMemo() {
@@ -840,27 +828,9 @@ void TFrmMain::SetDeviceButtons(bool enabled) {
     if (FSnapshots) {
         FSnapshots->SetDeviceButtons(usable);
     }
-    UpdateBatchButtons();
-}
-
-void TFrmMain::ShowBatchOutcome(const TBatchOutcome& outcome) {
-    FOutcome->setText(OutcomeText(outcome, ::TranslateText));
-    UpdateBatchButtons();
-}
-
-void TFrmMain::UpdateBatchButtons() {
-    FResume->setEnabled(FEngine->CanResume() && FComPort->IsOpen());
-    FCancelBatch->setEnabled(FEngine->CanCancel());
-}
-
-void TFrmMain::btnResumeClick() {
-    if (const auto error = FEngine->Resume()) {
-        FMessages.ShowMessage(*error, kPortErrorCaption, TMessageIcon::Error);
+    if (FStrip) {
+        FStrip->UpdateButtons();
     }
-}
-
-void TFrmMain::btnCancelBatchClick() {
-    FEngine->Cancel();
 }
 
 void TFrmMain::HandleReply(const QByteArray& reply) {

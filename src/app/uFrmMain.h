@@ -18,15 +18,13 @@ namespace Ui {
 class TFrmMain;
 }
 class IMessageService;
-class QLabel;
-class QPushButton;
 class TFieldStates;
-struct TBatchOutcome;
 class TExchangeEngine;
 class TFenceFileActions;
 class TGeoFenceEditor;
 class TGeoFenceModel;
 class TMapBridge;
+class TOperationStrip;
 class TParamGroups;
 class TProfile;
 class TSnapshotActions;
@@ -72,9 +70,12 @@ public:
     TWindowRecords& Records() { return *FRecords; }
     TMapBridge& MapBridge() { return *FMapBridge; }
     TExchangeEngine& Engine() { return *FEngine; }
+    TOperationStrip& Strip() { return *FStrip; }
     ICommPort& ComPort() { return *FComPort; }
 
     void AddLog(const QString& line) override;
+    // A line of the day log alone.
+    void AppendDayLog(const QString& line);
     void ShowProgress(int total, int count) override;
     void SetDeviceButtons(bool enabled) override;
     void HandleReply(const QByteArray& reply) override;
@@ -86,8 +87,6 @@ public Q_SLOTS:
     void btnShowMsgClick();
 
     void btnLoadMapClick();
-    void btnResumeClick();
-    void btnCancelBatchClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -100,10 +99,7 @@ private:
     };
 
     void BuildWindow();
-    void CreateStatusStrip();
     void ApplyAddedTexts();
-    void ShowBatchOutcome(const TBatchOutcome& outcome);
-    void UpdateBatchButtons();
     void CreateParameterLayer();
     void ConnectHandlers();
     void FormCreate();
@@ -130,6 +126,8 @@ private:
     void ComPortAfterClose();
     void ComPortLineLost(const QString& error);
     void ShowPortClosed();
+    // Opening or closing a port: what the window showed of the device no longer holds.
+    void ForgetDevice();
     void SetSwitchColor(const QColor& color);
 
     std::unique_ptr<Ui::TFrmMain> ui;
@@ -151,12 +149,7 @@ private:
     std::unique_ptr<TFieldStates> FFieldStates;
     std::unique_ptr<TSnapshotActions> FSnapshots;
     std::unique_ptr<TWindowRecords> FRecords;
-
-    // The status strip beside the progress bar: what runs, how the last batch ended, and the
-    // way to take a stopped batch up again or drop it.
-    QLabel* FOutcome = nullptr;
-    QPushButton* FResume = nullptr;
-    QPushButton* FCancelBatch = nullptr;
+    TOperationStrip* FStrip = nullptr; // child of the window
 
     TKeyFilter* FDigitKeys = new TKeyFilter(QStringLiteral("0123456789"), this);
     TKeyFilter* FPhoneNumberKeys = new TKeyFilter(QStringLiteral("+0123456789"), this);

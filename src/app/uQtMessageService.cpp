@@ -23,10 +23,32 @@ std::optional<QString> Chosen(const QString& path) {
 
 } // namespace
 
+TQtMessageService::~TQtMessageService() {
+    delete FShown.data(); // one without an owner
+}
+
 void TQtMessageService::ShowMessage(const QString& text, const QString& caption,
                                     TMessageIcon icon) {
-    QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, FOwner);
-    box.exec();
+    FWaiting.push_back({text, caption, icon});
+    if (!FShown) {
+        ShowNext();
+    }
+}
+
+void TQtMessageService::ShowNext() {
+    if (FWaiting.empty()) {
+        return;
+    }
+    const TMessage message = FWaiting.front();
+    FWaiting.pop_front();
+    FShown = new QMessageBox(BoxIcon(message.Icon), message.Caption, message.Text, QMessageBox::Ok,
+                             FOwner);
+    FShown->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(FShown, &QDialog::finished, FShown, [this] {
+        FShown = nullptr;
+        ShowNext();
+    });
+    FShown->open();
 }
 
 bool TQtMessageService::Confirm(const QString& text, const QString& caption) {

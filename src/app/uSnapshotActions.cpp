@@ -6,6 +6,7 @@
 #include "uGeoFenceEditor.h"
 #include "uLanguage.h"
 #include "uMessageService.h"
+#include "uOperationStrip.h"
 #include "uParamCatalogue.h"
 #include "uParamGroups.h"
 #include "uSnapshotDiff.h"
@@ -38,6 +39,25 @@ const char* const kAllConfirmed = "The device confirmed every written setting (%
 const char* const kStillDiffer = "The device holds other values than were written for: %1";
 const char* const kReplace = "%1 already exists. Replace it?";
 const char* const kNotSavable = "The window's values cannot be saved as a snapshot: %1";
+
+// Added since: how each operation ends, in the strip.
+const char* const kReadingStep = "%1 (reading the device)";
+const char* const kSaved = "%1 done: %2 values saved to %3";
+const char* const kNotSaved = "%1: the device was read, but the file was not saved: %2";
+const char* const kNothingSaved = "Nothing was saved.";
+const char* const kDeclined = "%1 cancelled: you chose not to write the snapshot of device %2 "
+                              "to device %3; nothing was written";
+const char* const kNothingWritten = "%1 cancelled: nothing was written";
+const char* const kChoose = "%1: %2 settings differ; tick those to write";
+const char* const kRestored =
+    "%1 done: the device confirmed every written setting (%2): %3 by reading them back, %4 by "
+    "their echo alone (they cannot be read)";
+const char* const kRestoredDiffer =
+    "%1 done: %2 settings written; the device holds other values for: %3";
+const char* const kWritten = "Written: %1.";
+const char* const kNoneWritten = "Nothing was written.";
+const char* const kSame = "%1 done: the device holds every value of the snapshot";
+const char* const kDiffer = "%1 done: %2 settings differ";
 const QString kExtension = QStringLiteral(".snapshot");
 
 QString Tr(const char* text) {
@@ -63,10 +83,11 @@ QString IdentityOf(const QByteArray& reply) {
 } // namespace
 
 TSnapshotActions::TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine,
-                                   IMessageService& messages, TParamGroups& groups,
-                                   const TGeoFenceList& fences, TWindowRecords& records)
-    : FUi(ui), FEngine(engine), FMessages(messages), FGroups(groups), FFences(fences),
-      FRecords(records), FSession(engine) {
+                                   IMessageService& messages, TOperationStrip& strip,
+                                   TParamGroups& groups, const TGeoFenceList& fences,
+                                   TWindowRecords& records)
+    : FUi(ui), FEngine(engine), FMessages(messages), FStrip(strip), FGroups(groups),
+      FFences(fences), FRecords(records), FSession(engine) {
     FPage = new QWidget;
     FPage->setObjectName(QStringLiteral("tsSnapshot"));
     ui.pgCtrl->addTab(FPage, QString());
@@ -89,7 +110,7 @@ TSnapshotActions::TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine,
         connect(FButtons[i], &QPushButton::clicked, this, handlers[i]);
     }
     records.PlaceOn(FPage);
-    // Whatever operation it answered, a reply names the connected device.
+    // Whatever operation it answered, a reply names the device on this line.
     connect(&engine, &TExchangeEngine::CommandAnswered, this, [this](const TCmdAnswer& answer) {
         const QString id = IdentityOf(answer.Reply);
         if (!id.isEmpty()) {
@@ -115,6 +136,21 @@ QStringList TSnapshotActions::Texts() {
     return texts + TSnapshotDiffDialog::Texts();
 }
 
+QStringList TSnapshotActions::OperationTexts() {
+    QStringList texts;
+    for (const char* text :
+         {kReadingStep, kSaved, kNotSaved, kNothingSaved, kDeclined, kNothingWritten, kChoose,
+          kRestored, kRestoredDiffer, kWritten, kNoneWritten, kSame, kDiffer}) {
+        texts.append(QString::fromLatin1(text));
+    }
+    return texts;
+}
+
+void TSnapshotActions::ForgetDevice() {
+    FKnownId.clear();
+    FAcceptedId.clear();
+}
+
 void TSnapshotActions::ApplyTexts() {
     FUi.pgCtrl->setTabText(FUi.pgCtrl->indexOf(FPage), Tr(kBoxTitle));
     FBox->setTitle(Tr(kBoxTitle));
@@ -129,15 +165,26 @@ void TSnapshotActions::SetDeviceButtons(bool enabled) {
     }
 }
 
-void TSnapshotActions::Run(TTask task, const QString& label) {
+void TSnapshotActions::Run(TTask task, const QString& batchLabel) {
     FTask = task;
-    FLabel = label;
-    FSession.SetBatchLabel(label);
+    FSession.SetBatchLabel(batchLabel);
 }
 
+void TSnapshotActions::End(const QString& text, bool succeeded) {
+    FStrip.EndOperation(text, succeeded);
+}
+
+// The file is chosen first: nothing is read when the user cancels.
 void TSnapshotActions::btnSnapshotBackupClick() {
+    FLabel = ActionLabel(FButtons[0]);
+    const auto path = AskSavePath(FKnownId.isEmpty() ? QStringLiteral("device") : FKnownId);
+    if (!path) {
+        return;
+    }
+    FBackupPath = *path;
     FRecords.StartJob(QStringLiteral("backup"));
-    Run(TTask::Backup, ActionLabel(FButtons[0]));
+    FStrip.BeginOperation();
+    Run(TTask::Backup, FLabel);
     FSession.Backup();
 }
 
@@ -148,12 +195,14 @@ void TSnapshotActions::btnSnapshotCompareClick() {
     }
     FSnapshot = *std::move(snapshot);
     FRecords.StartJob(QStringLiteral("compare"), FSnapshotPath);
-    Run(TTask::Compare, ActionLabel(FButtons[1]));
+    FLabel = ActionLabel(FButtons[1]);
+    FStrip.BeginOperation();
+    Run(TTask::Compare, FLabel);
     FSession.Verify(FSnapshot);
 }
 
 // Restoring starts with reading what the snapshot holds, so that only what differs is shown
-// and written. A device known to be another than the snapshot's is asked about before that.
+// and written. A device this line has named, other than the snapshot's, is asked about first.
 void TSnapshotActions::btnSnapshotRestoreClick() {
     auto snapshot = OpenSnapshot();
     if (!snapshot) {
@@ -163,11 +212,13 @@ void TSnapshotActions::btnSnapshotRestoreClick() {
     FTemplate = FSnapshot;
     FValuesNote.clear();
     FAcceptedId.clear();
+    FLabel = ActionLabel(FButtons[2]);
+    FStrip.BeginOperation();
     if (!AcceptDevice(FKnownId)) {
         return;
     }
     FRecords.StartJob(QStringLiteral("restore"), FSnapshotPath);
-    Run(TTask::RestoreCompare, ActionLabel(FButtons[2]));
+    Run(TTask::RestoreCompare, Tr(kReadingStep).arg(FLabel));
     FSession.Verify(FSnapshot);
 }
 
@@ -175,13 +226,14 @@ void TSnapshotActions::WriteTicked(const QStringList& keys) {
     if (keys.isEmpty()) {
         FRecords.EndJob(FSession.Report(), QStringLiteral("nothing ticked, nothing written"),
                         TDeviceResult::Cancelled);
+        End(Tr(kNothingWritten).arg(FLabel), false);
         return;
     }
     TSnapshot ticked;
     for (const QString& key : keys) {
         ticked.SetParam(key, FSnapshot.Param(key).value_or(QString()));
     }
-    Run(TTask::RestoreWrite, ActionLabel(FButtons[2]));
+    Run(TTask::RestoreWrite, FLabel);
     FSession.Restore(ticked, true);
 }
 
@@ -192,11 +244,12 @@ void TSnapshotActions::ChooseValues() {
     const auto note = TSnapshotValues::Choose(
         FMessages, FSession.Report().Id, FUi.cboCOMIndex->currentText(), FTemplate, FSnapshot, row);
     if (!note) {
+        End(Tr(kNothingWritten).arg(FLabel), false);
         return;
     }
     FValuesNote = *note;
     FRecords.NoteValues(row);
-    Run(TTask::RestoreCompare, ActionLabel(FButtons[2]));
+    Run(TTask::RestoreCompare, Tr(kReadingStep).arg(FLabel));
     FSession.Verify(FSnapshot);
 }
 
@@ -208,25 +261,7 @@ void TSnapshotActions::SessionFinished() {
     const TSessionReport& report = FSession.Report();
     if (report.Result != TDeviceResult::Confirmed && report.Result != TDeviceResult::Differs) {
         FRecords.EndJob(report);
-    }
-    switch (report.Result) {
-    case TDeviceResult::Confirmed:
-    case TDeviceResult::Differs:
-        break;
-    case TDeviceResult::Cancelled:
-    case TDeviceResult::Interrupted:
-        return; // the user cancelled, or started something else
-    case TDeviceResult::LineError: {
-        // A lost or closed line has been reported by the window already.
-        const auto& batch = FEngine.Batch();
-        if (batch && (batch->End == TBatchEnd::LineLost || batch->End == TBatchEnd::PortClosed)) {
-            return;
-        }
-        [[fallthrough]];
-    }
-    case TDeviceResult::NoAnswer:
-        FMessages.ShowMessage(Tr(kStopped).arg(FLabel, report.Error), QStringLiteral("ERROR"),
-                              TMessageIcon::Error);
+        Stopped(task);
         return;
     }
     switch (task) {
@@ -247,21 +282,72 @@ void TSnapshotActions::SessionFinished() {
     }
 }
 
+// The batch's own account (who stopped it, what was answered), and for a restore the settings
+// that were written all the same.
+void TSnapshotActions::Stopped(TTask task) {
+    const auto& batch = FEngine.Batch();
+    if (batch && batch->End == TBatchEnd::Running) {
+        End(QString(), false); // the user started another operation
+        return;
+    }
+    const TSessionReport& report = FSession.Report();
+    QString text =
+        batch ? OutcomeText(*batch, ::TranslateText) : Tr(kStopped).arg(FLabel, report.Error);
+    if (task == TTask::RestoreWrite) {
+        text += QLatin1Char(' ') + WrittenText();
+    } else if (task == TTask::Backup) {
+        text += QLatin1Char(' ') + Tr(kNothingSaved);
+    }
+    // A lost or closed line has been reported by the window already.
+    const bool lineGone =
+        batch && (batch->End == TBatchEnd::LineLost || batch->End == TBatchEnd::PortClosed);
+    if (report.Result == TDeviceResult::NoAnswer ||
+        (report.Result == TDeviceResult::LineError && !lineGone)) {
+        FMessages.ShowMessage(Tr(kStopped).arg(FLabel, report.Error), QStringLiteral("ERROR"),
+                              TMessageIcon::Error);
+    }
+    End(text, false);
+}
+
+// "Written: SMS Primary number, Another name." for the settings the device took.
+QString TSnapshotActions::WrittenText() const {
+    QStringList written;
+    for (const TParamCheck& check : FSession.Report().Params) {
+        if (check.State == TParamState::Confirmed || check.State == TParamState::Echoed ||
+            check.State == TParamState::Differs) {
+            written.append(CaptionOf(check.Key));
+        }
+    }
+    return written.isEmpty() ? Tr(kNoneWritten)
+                             : Tr(kWritten).arg(written.join(QStringLiteral(", ")));
+}
+
 void TSnapshotActions::BackupRead() {
     const TSnapshot& backup = FSession.Result();
-    const QString id = backup.DeviceValue(QStringLiteral("ID"));
-    const auto saved = SaveAs(backup, id.isEmpty() ? QStringLiteral("device") : id);
-    FRecords.EndJob(FSession.Report(), saved ? QStringLiteral("saved to %1").arg(*saved)
-                                             : QStringLiteral("not saved"));
+    if (const auto error = backup.Save(FBackupPath)) {
+        FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
+        FRecords.EndJob(FSession.Report(), QStringLiteral("not saved"));
+        End(Tr(kNotSaved).arg(FLabel, *error), false);
+        return;
+    }
+    FRecords.EndJob(FSession.Report(), QStringLiteral("saved to %1").arg(FBackupPath));
+    End(Tr(kSaved)
+            .arg(FLabel)
+            .arg(backup.Params().size())
+            .arg(QDir::toNativeSeparators(FBackupPath)),
+        true);
 }
 
 void TSnapshotActions::CompareRead() {
     FRecords.EndJob(FSession.Report());
-    if (CompareWithDevice(FSnapshot, FSession.Report()).empty()) {
+    const auto rows = CompareWithDevice(FSnapshot, FSession.Report());
+    if (rows.empty()) {
         FMessages.ShowMessage(Tr(kNoDifference), FLabel, TMessageIcon::Information);
+        End(Tr(kSame).arg(FLabel), false);
         return;
     }
     ShowTable(false);
+    End(Tr(kDiffer).arg(FLabel).arg(rows.size()), false);
 }
 
 void TSnapshotActions::RestoreRead() {
@@ -271,12 +357,15 @@ void TSnapshotActions::RestoreRead() {
                         TDeviceResult::Cancelled);
         return;
     }
-    if (CompareWithDevice(FSnapshot, FSession.Report()).empty()) {
+    const auto rows = CompareWithDevice(FSnapshot, FSession.Report());
+    if (rows.empty()) {
         FRecords.EndJob(FSession.Report(), QStringLiteral("the device held every value"));
         FMessages.ShowMessage(Tr(kNoDifference), FLabel, TMessageIcon::Information);
+        End(Tr(kSame).arg(FLabel), false);
         return;
     }
     FRecords.NoteCompared(FSession.Report());
+    FStrip.ShowStep(Tr(kChoose).arg(FLabel).arg(rows.size()));
     ShowTable(true);
 }
 
@@ -290,12 +379,17 @@ void TSnapshotActions::RestoreWritten() {
         }
     }
     if (differing.isEmpty()) {
-        FMessages.ShowMessage(Tr(kAllConfirmed).arg(report.Params.size()), FLabel,
-                              TMessageIcon::Information);
-    } else {
-        FMessages.ShowMessage(Tr(kStillDiffer).arg(differing.join(QStringLiteral(", "))), FLabel,
-                              TMessageIcon::Warning);
+        End(Tr(kRestored)
+                .arg(FLabel)
+                .arg(report.Params.size())
+                .arg(report.Count(TParamState::Confirmed))
+                .arg(report.Count(TParamState::Echoed)),
+            true);
+        return;
     }
+    const QString list = differing.join(QStringLiteral(", "));
+    FMessages.ShowMessage(Tr(kStillDiffer).arg(list), FLabel, TMessageIcon::Warning);
+    End(Tr(kRestoredDiffer).arg(FLabel).arg(report.Params.size()).arg(list), false);
 }
 
 void TSnapshotActions::ShowTable(bool choose) {
@@ -322,6 +416,7 @@ void TSnapshotActions::ShowTable(bool choose) {
         connect(FDialog, &QDialog::rejected, this, [this] {
             FRecords.EndJob(FSession.Report(), QStringLiteral("nothing written"),
                             TDeviceResult::Cancelled);
+            End(Tr(kNothingWritten).arg(FLabel), false);
         });
     }
     FDialog->open();
@@ -348,7 +443,8 @@ bool TSnapshotActions::AcceptDevice(const QString& deviceId) {
     if (own.isEmpty() || deviceId.isEmpty() || deviceId == own || deviceId == FAcceptedId) {
         return true;
     }
-    if (!FMessages.Confirm(Tr(kOtherDevice).arg(own, deviceId), ActionLabel(FButtons[2]))) {
+    if (!FMessages.Confirm(Tr(kOtherDevice).arg(own, deviceId), FLabel)) {
+        End(Tr(kDeclined).arg(FLabel, own, deviceId), false);
         return false;
     }
     FAcceptedId = deviceId;
@@ -392,8 +488,7 @@ void TSnapshotActions::btnSnapshotSaveWindowClick() {
     SaveAs(snapshot, alias.isEmpty() ? QStringLiteral("settings") : alias);
 }
 
-std::optional<QString> TSnapshotActions::SaveAs(const TSnapshot& snapshot,
-                                                const QString& baseName) {
+std::optional<QString> TSnapshotActions::AskSavePath(const QString& baseName) {
     const QString folder = UserFolder(QStringLiteral("snapshots"));
     QDir().mkpath(folder);
     const auto path =
@@ -403,11 +498,17 @@ std::optional<QString> TSnapshotActions::SaveAs(const TSnapshot& snapshot,
                                      FBox->window()->windowTitle()))) {
         return std::nullopt;
     }
+    return path;
+}
+
+void TSnapshotActions::SaveAs(const TSnapshot& snapshot, const QString& baseName) {
+    const auto path = AskSavePath(baseName);
+    if (!path) {
+        return;
+    }
     if (const auto error = snapshot.Save(*path)) {
         FMessages.ShowMessage(*error, QStringLiteral("ERROR"), TMessageIcon::Error);
-        return std::nullopt;
     }
-    return path;
 }
 
 QString TSnapshotActions::CaptionOf(const QString& key) {

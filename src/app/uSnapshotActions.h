@@ -17,6 +17,7 @@ class IMessageService;
 class QGroupBox;
 class QPushButton;
 class TExchangeEngine;
+class TOperationStrip;
 class TParamGroups;
 class TSnapshotDiffDialog;
 class TWindowRecords;
@@ -28,20 +29,26 @@ class TWindowRecords;
 //
 // The device session runs on the window's engine: the window's reply handler still applies
 // every reply to the controls and moves the queue on, which is what the session listens to.
+// Each is one operation for the strip: its reads, the choice of rows and its writes are steps,
+// and the strip tells how it ended once, at its end (a Back up once its file is written).
 class TSnapshotActions : public QObject {
     Q_OBJECT
 public:
     // Each job the page runs on a device is kept in records, whose box goes on the page too.
     TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages,
-                     TParamGroups& groups, const TGeoFenceList& fences, TWindowRecords& records);
+                     TOperationStrip& strip, TParamGroups& groups, const TGeoFenceList& fences,
+                     TWindowRecords& records);
     ~TSnapshotActions() override;
 
     // The texts these actions show, for the language file.
     static QStringList Texts();
+    static QStringList OperationTexts();
     // Captions, once the window's start-up texts have their ids.
     void ApplyTexts();
     // Back up, Compare and Restore need the device; saving the window's values does not.
     void SetDeviceButtons(bool enabled);
+    // Another line, or none: the device identity known so far no longer holds.
+    void ForgetDevice();
 
     void btnSnapshotBackupClick();
     void btnSnapshotCompareClick();
@@ -53,8 +60,11 @@ public:
 private:
     enum class TTask { None, Backup, Compare, RestoreCompare, RestoreWrite };
 
-    void Run(TTask task, const QString& label);
+    void Run(TTask task, const QString& batchLabel);
+    void End(const QString& text, bool succeeded);
     void SessionFinished();
+    void Stopped(TTask task);
+    QString WrittenText() const;
     void BackupRead();
     void CompareRead();
     void RestoreRead();
@@ -65,13 +75,16 @@ private:
     // False when the user declines writing a snapshot of another device to this one.
     bool AcceptDevice(const QString& deviceId);
     void ShowTable(bool choose);
-    // The file written; nullopt when the user cancelled or the write failed (and was reported).
-    std::optional<QString> SaveAs(const TSnapshot& snapshot, const QString& baseName);
+    // The file to write, proposed as snapshots/<baseName>.snapshot; nullopt when the user
+    // cancelled or would not replace it.
+    std::optional<QString> AskSavePath(const QString& baseName);
+    void SaveAs(const TSnapshot& snapshot, const QString& baseName);
     static QString CaptionOf(const QString& key);
 
     Ui::TFrmMain& FUi;
     TExchangeEngine& FEngine;
     IMessageService& FMessages;
+    TOperationStrip& FStrip;
     TParamGroups& FGroups;
     const TGeoFenceList& FFences;
     TWindowRecords& FRecords;
@@ -81,11 +94,12 @@ private:
     std::array<QPushButton*, 4> FButtons{}; // Back up, Compare, Restore, Save the window's values
     TTask FTask = TTask::None;
     QString FLabel;      // the running task's name, as its button says it
+    QString FBackupPath; // where the running Back up goes
     TSnapshot FSnapshot; // the file being compared or restored (with a device's values)
     TSnapshot FTemplate; // the file as read, before a values file's row
     QString FValuesNote; // where the device's values came from; empty without a values file
     QString FSnapshotPath;
-    QString FKnownId;    // the device that answered last, as far as the window knows
+    QString FKnownId;    // the device that answered last on this line
     QString FAcceptedId; // a device the user agreed to restore another device's snapshot to
     QPointer<TSnapshotDiffDialog> FDialog;
 };

@@ -187,7 +187,7 @@ bool TExchangeEngine::RefuseHead() {
     --FBatchLeft;
     SetProgressCount(FBarTotal - FBatchLeft);
     FHost.AddLog(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNotSentLogLabel)),
-                         CommandText(head)) +
+                         QString::fromLatin1(CommandText(head))) +
                  QStringLiteral(" : ") + EscapeControls(*fault));
     if (FBatch) {
         ++FBatch->Refused;
@@ -272,9 +272,6 @@ void TExchangeEngine::EndBatch(TBatchEnd end) {
     if (end != TBatchEnd::NoAnswer && end != TBatchEnd::LineLost && end != TBatchEnd::PortClosed) {
         RememberLate();
     }
-    if (FBatch->Succeeded()) {
-        FReply.CompletedBatch = true;
-    }
     ReportBatch();
 }
 
@@ -326,7 +323,8 @@ void TExchangeEngine::SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QStri
     FLastRW = RW;
     const QByteArray text = CommandText(cmd);
     WritePort(FrameOrThrow(text));
-    FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), text));
+    FHost.AddLog(
+        LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), QString::fromLatin1(text)));
 }
 
 void TExchangeEngine::SendTyped(const QByteArray& text) {
@@ -336,7 +334,8 @@ void TExchangeEngine::SendTyped(const QByteArray& text) {
         throw TLinkError(*fault);
     }
     const QByteArray frame = FrameOrThrow(text);
-    FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), text));
+    FHost.AddLog(
+        LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), QString::fromLatin1(text)));
     WritePort(frame);
 }
 
@@ -448,12 +447,12 @@ void TExchangeEngine::ProcessRxBuffer() {
         if (!framed) {
             continue;
         }
-        FHost.AddLog(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]), text,
-                             arrived));
+        FHost.AddLog(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]),
+                             QString::fromLatin1(text), arrived));
         const bool answersHead = !FCmdList.empty() && AnswersCommand(text, FCmdList.front());
         const QPointer<TExchangeEngine> alive(this);
         const TReplyContext outer =
-            std::exchange(FReply, TReplyContext{true, answersHead, false, text, QString()});
+            std::exchange(FReply, TReplyContext{true, answersHead, text, QString()});
         bool applied = false;
         QString unapplied;
         try {
@@ -529,7 +528,7 @@ void TExchangeEngine::tmOverTimeTimer() {
     SetBusy(false);
     if (!FCmdList.empty()) {
         FHost.AddLog(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNoAnswerLogLabel)),
-                             CommandText(FCmdList.front())));
+                             QString::fromLatin1(CommandText(FCmdList.front()))));
     }
     if (FStopAfterHead) {
         StopHere();
@@ -552,10 +551,10 @@ void TExchangeEngine::SetProgress(int total, int count) {
     FHost.ShowProgress(FBarTotal, FBarCount);
 }
 
-QString TExchangeEngine::LogLine(const char* direction, const QString& label,
-                                 const QByteArray& text, const QDateTime& when) {
+QString TExchangeEngine::LogLine(const char* direction, const QString& label, const QString& text,
+                                 const QDateTime& when) {
     const QString stamp = QLocale::system().toString(when.date(), QLocale::ShortFormat) +
                           QLatin1Char(' ') + when.time().toString(QStringLiteral("HH:mm:ss"));
     return QStringLiteral("%1 %2 %3 : %4")
-        .arg(stamp, QLatin1String(direction), label, EscapeControls(QString::fromLatin1(text)));
+        .arg(stamp, QLatin1String(direction), label, EscapeControls(text));
 }

@@ -88,8 +88,6 @@ public:
     bool CanCancel() const { return !FCmdList.empty(); }
     // A batch is under way with writes still to be answered.
     bool WritesPending() const;
-    // True while handling a reply that completed a batch with every write confirmed.
-    bool ReplyCompletedBatch() const { return FReply.CompletedBatch; }
     // The batch under way or the last one; End is Running while it goes on.
     const std::optional<TBatchOutcome>& Batch() const { return FBatch; }
     void SetBusy(bool Busy);
@@ -109,6 +107,10 @@ public:
     int ProgressTotal() const { return FBarTotal; }
     int ProgressCount() const { return FBarCount; }
 
+    // A transcript line: "<date> <time> <direction> <label> : <text>".
+    static QString LogLine(const char* direction, const QString& label, const QString& text,
+                           const QDateTime& when = QDateTime::currentDateTime());
+
     // Tests run the same logic with shorter time-out ticks and pauses.
     void SetTimingForTests(int tickMs, int pauseMs);
 
@@ -125,8 +127,7 @@ private:
     void SetProgressCount(int count) { SetProgress(FBarTotal, count); }
     void BoundRxBuffer();
     static QByteArray FrameOrThrow(const QByteArray& text);
-    static QString LogLine(const char* direction, const QString& label, const QByteArray& text,
-                           const QDateTime& when = QDateTime::currentDateTime());
+
     // Sends the head; when the line refuses, the batch is abandoned and the error returned.
     std::optional<QString> SendOrAbandon(bool restart);
     void BeginBatch();
@@ -153,7 +154,6 @@ private:
     struct TReplyContext {
         bool Active = false;
         bool AnswersHead = false;
-        bool CompletedBatch = false;
         QByteArray Text;
         QString Fault; // why the reply handler could not apply it
     };

@@ -23,6 +23,8 @@ public:
 
     // The file of a day.
     QString FilePath(QDate day) const;
+    // The file of today's lines.
+    QString CurrentPath() const { return FilePath(FToday()); }
     // The reason the last line could not be written; empty while writing works.
     const QString& LastError() const { return FLastError; }
 

@@ -20,10 +20,13 @@ const char* const kDiffersText = "Written: %1. The device holds: %2";
 const char* const kUnconfirmedText = "Not confirmed: the device did not answer %1";
 const char* const kUnusableText = "The device answered %1, which the program cannot use: %2";
 const char* const kRefusedText = "Not sent: %1";
+const char* const kUnknownText =
+    "Not known since the factory reset: Read All shows what the device holds now";
 const char* const kOnText = "on";
 const char* const kOffText = "off";
 
 constexpr int kGeoFenceParam = 8;
+constexpr int kFactoryDefault = 20;
 constexpr int kWholeValue = -1;
 
 QString Tr(const char* text) {
@@ -112,6 +115,32 @@ QStringList TFieldStates::Texts() {
 
 QStringList TFieldStates::FaultTexts() {
     return {QString::fromLatin1(kUnusableText), QString::fromLatin1(kRefusedText)};
+}
+
+QStringList TFieldStates::ResetTexts() {
+    return {QString::fromLatin1(kUnknownText)};
+}
+
+void TFieldStates::Forget() {
+    for (const TBinding& binding : FBindings) {
+        FStates[binding.Control].Reported = false;
+        FStates[binding.Control].DeviceValue.clear();
+        SetMark(binding.Control, TFieldMark::None, QString());
+    }
+    for (int id = 1; id <= kGeoFenceCount; ++id) {
+        FGeoFences.SetMark(id, TFieldMark::None, QString());
+    }
+}
+
+void TFieldStates::MarkAllUnknown() {
+    const QString text = Tr(kUnknownText);
+    for (const TBinding& binding : FBindings) {
+        FStates[binding.Control].Reported = false;
+        SetMark(binding.Control, TFieldMark::Unknown, text);
+    }
+    for (int id = 1; id <= kGeoFenceCount; ++id) {
+        FGeoFences.SetMark(id, TFieldMark::Unknown, text);
+    }
 }
 
 void TFieldStates::Bind(int number, int index, int field, QWidget* control) {
@@ -221,6 +250,10 @@ void TFieldStates::MarkFault(const TCmdAnswer& answer) {
 }
 
 void TFieldStates::CommandAnswered(const TCmdAnswer& answer) {
+    if (answer.Cmd.ParamNo == kFactoryDefault && answer.Cmd.Kind == kCmdParam) {
+        MarkAllUnknown();
+        return;
+    }
     if (answer.State == TCmdState::Unusable || answer.State == TCmdState::Refused) {
         MarkFault(answer);
         return;

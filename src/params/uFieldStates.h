@@ -19,9 +19,10 @@ class TExchangeEngine;
 class TGeoFenceModel;
 
 // Marks every control that holds a device setting with how it compares with the device: edited
-// here since the device reported it, written but answered with something else, or written and
-// never answered. Replies clear the marks of what they report. The mark is a badge (told apart
-// by shape) and, in words, the control's tooltip and accessible description.
+// here since the device reported it, written but answered with something else, written and
+// never answered, or not known since the device restored its factory settings. Replies clear
+// the marks of what they report, also when they come late. The mark is a badge (told apart by
+// shape) and, in words, the control's tooltip and accessible description.
 class TFieldStates : public QObject {
     Q_OBJECT
 public:
@@ -29,10 +30,14 @@ public:
                  QObject* parent = nullptr);
 
     TFieldMark Mark(const QWidget* control) const;
-    // The texts this class shows, for the language file.
+    // Another line, or none: no control holds anything the device has said.
+    void Forget();
+    // The texts this class shows, for the language file; those added since.
     static QStringList Texts();
     // The texts of the marks of replies the program cannot use and commands never sent.
     static QStringList FaultTexts();
+    // The text of the mark of every setting after a factory reset.
+    static QStringList ResetTexts();
 
 private:
     // One control and the field of a parameter's value (from the third reply field on) that
@@ -59,6 +64,8 @@ private:
     // An unusable reply or a refused command: the fields it concerns carry why.
     void MarkFault(const TCmdAnswer& answer);
     void BatchChanged(const TBatchOutcome& outcome);
+    // Every setting field and fence: until read, nothing in the window is the device's.
+    void MarkAllUnknown();
     std::vector<const TBinding*> BindingsOf(const TCmdItem& cmd) const;
     void SetMark(QWidget* control, TFieldMark mark, const QString& text);
     static QString ValueOf(const QWidget* control);

@@ -2,7 +2,6 @@
 
 #include "uExchangeEngine.h"
 #include "uLanguage.h"
-#include "uLinkError.h"
 #include "uMessageService.h"
 #include "uNumbers.h"
 #include "uParamCatalogue.h"
@@ -201,15 +200,16 @@ void TParamGroups::ChangeVolume(int step) {
     FReplies.SetVolumeLevel(std::clamp(FReplies.VolumeLevel() + step, 0, kMaxVolume));
 }
 
-// Sent at once, beside the queue: the busy state and the progress bar stay as they are.
+// A batch of its own, so that its echo is checked and the strip says how it went: the device
+// does not report the radius when read.
 void TParamGroups::btn_SelfGeoSetClick() {
-    if (const auto radius = RadiusCommand()) {
-        try {
-            FEngine.SendCmd(radius->ParamNo, radius->RW, radius->Args, radius->Kind);
-        } catch (const TLinkError& error) {
-            FMessages.ShowMessage(error.Text(), QStringLiteral("ERROR"), TMessageIcon::Error);
-        }
+    const auto radius = RadiusCommand();
+    if (!radius) {
+        return;
     }
+    FEngine.ClearQueue();
+    Add({*radius});
+    Start(GroupLabel(FUi.gbFenceCircle->title(), FUi.btn_SelfGeoSet));
 }
 
 std::optional<TCmdItem> TParamGroups::RadiusCommand() const {

@@ -2,7 +2,6 @@
 
 #include "uExchangeEngine.h"
 #include "uLanguage.h"
-#include "uMessageService.h"
 #include "uNumbers.h"
 #include "uParamCatalogue.h"
 #include "uParamControls.h"
@@ -67,11 +66,11 @@ int FieldIntOr(const QStringList& fields, int index, int fallback) {
 
 } // namespace
 
-TReplyHandler::TReplyHandler(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages,
-                             TUploadSchedule& schedule, TGeoFenceList& geoFences,
-                             std::function<void()> repaintGeoFences, QObject* parent)
-    : QObject(parent), FUi(ui), FEngine(engine), FMessages(messages), FSchedule(schedule),
-      FGeoFences(geoFences), FRepaintGeoFences(std::move(repaintGeoFences)) {
+TReplyHandler::TReplyHandler(Ui::TFrmMain& ui, TExchangeEngine& engine, TUploadSchedule& schedule,
+                             TGeoFenceList& geoFences, std::function<void()> repaintGeoFences,
+                             QObject* parent)
+    : QObject(parent), FUi(ui), FEngine(engine), FSchedule(schedule), FGeoFences(geoFences),
+      FRepaintGeoFences(std::move(repaintGeoFences)) {
     tmBatteyCharging.setInterval(1000);
     connect(&tmBatteyCharging, &QTimer::timeout, this, &TReplyHandler::tmBatteyChargingTimer);
 }
@@ -100,7 +99,6 @@ void TReplyHandler::HandleReply(const QByteArray& reply) {
     // The letter is not checked: a "T" with another number is that parameter's reply.
     HandleParameter(IntOr(name.mid(1), 0), fields);
     FEngine.NextCmd();
-    ShowBatchComplete();
 }
 
 void TReplyHandler::HandleStatusReport(const QStringList& fields) {
@@ -283,12 +281,11 @@ void TReplyHandler::StopCharging() {
     FUi.RzMeter_Battery->SetPercentReading(-1);
 }
 
-// Once per batch, after the reply to its last command, and only when every command was
-// answered and every write confirmed; never on the console page.
-void TReplyHandler::ShowBatchComplete() {
-    if (FUi.pgCtrl->currentWidget() != FUi.tsAdvOperation && FUi.cbTipOnOK->isChecked() &&
-        FEngine.ReplyCompletedBatch()) {
-        FMessages.ShowMessage(TranslateText(QStringLiteral("Operation success !")),
-                              TranslateText(QStringLiteral("Message")), TMessageIcon::Information);
-    }
+void TReplyHandler::ForgetDevice() {
+    StopCharging();
+    FUi.RzMeter_LED->SetText(QStringLiteral("0000000000"));
+    FUi.lblAnotherName->clear();
+    FUi.lblVersion->setText(QStringLiteral("xxxxxxxx"));
+    SetGpsLevel(0);
+    SetGsmLevel(0);
 }

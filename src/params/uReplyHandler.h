@@ -13,7 +13,6 @@
 namespace Ui {
 class TFrmMain;
 }
-class IMessageService;
 class TExchangeEngine;
 class TUploadSchedule;
 
@@ -26,14 +25,13 @@ public:
 };
 
 // Applies every device reply to the window's controls, the geo-fence table and the upload
-// schedule, shows the device status, runs the charging animation of the battery meter and
-// tells the user when a batch has completed.
+// schedule, shows the device status and runs the charging animation of the battery meter.
 class TReplyHandler : public QObject {
     Q_OBJECT
 public:
-    TReplyHandler(Ui::TFrmMain& ui, TExchangeEngine& engine, IMessageService& messages,
-                  TUploadSchedule& schedule, TGeoFenceList& geoFences,
-                  std::function<void()> repaintGeoFences, QObject* parent = nullptr);
+    TReplyHandler(Ui::TFrmMain& ui, TExchangeEngine& engine, TUploadSchedule& schedule,
+                  TGeoFenceList& geoFences, std::function<void()> repaintGeoFences,
+                  QObject* parent = nullptr);
 
     // One reply text "(...)". Throws TReplyError when the reply cannot be applied; what it
     // set before that stays set.
@@ -49,6 +47,8 @@ public:
     // meter back at 0 whenever the port opens or closes.
     void tmBatteyChargingTimer();
     void StopCharging();
+    // Another line, or none: identity, alias, version, levels and battery back to their start.
+    void ForgetDevice();
     bool IsCharging() const { return tmBatteyCharging.isActive(); }
     int ChargingLevel() const { return FChargingLevel; }
 
@@ -60,12 +60,10 @@ private:
     void HandleGeoFence(const QStringList& fields);
     void HandleVipNumber(const QStringList& fields);
     void HandleTimePoints(const QStringList& fields);
-    void ShowBatchComplete();
     void ShowBatteryLevel(int percent);
 
     Ui::TFrmMain& FUi;
     TExchangeEngine& FEngine;
-    IMessageService& FMessages;
     TUploadSchedule& FSchedule;
     TGeoFenceList& FGeoFences;
     std::function<void()> FRepaintGeoFences;

@@ -37,6 +37,11 @@ QPixmap Badge(TFieldMark mark) {
         painter.drawRect(box);
         glyph = QStringLiteral("?");
         break;
+    case TFieldMark::Unknown:
+        painter.setPen(QPen(QColor(0x70, 0x70, 0x70), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(box.adjusted(1, 1, -1, -1));
+        break;
     case TFieldMark::None:
         break;
     }

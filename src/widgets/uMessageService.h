@@ -11,7 +11,8 @@ class IMessageService {
 public:
     virtual ~IMessageService() = default;
 
-    // A modal message box with one OK button.
+    // A message box with one OK button, modal to the window; it does not wait for the user, and
+    // messages that come while one is shown follow it.
     virtual void ShowMessage(const QString& text, const QString& caption, TMessageIcon icon) = 0;
     // The chosen path, or nullopt when the user cancelled. Filters in Qt's form
     // ("TXT DOC (*.txt)").

@@ -2,8 +2,10 @@
 // the simulated device on a pseudo-terminal.
 #include "WindowOnSimSupport.h"
 #include "uExchangeEngine.h"
+#include "uFieldStates.h"
 #include "uLedDisplay.h"
 #include "uParamCatalogue.h"
+#include "uQtMessageService.h"
 #include "uQtSerialPort.h"
 #include "uReplyHandler.h"
 #include "uSimPty.h"
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -27,7 +30,7 @@ const QByteArray kFence5 = "5,11354.0000,2230.0000,11406.0000,2224.0000,HOME";
 class SnapshotWindowTest : public WindowOnSimTest {
 protected:
     void Connect(const TSimOptions& options = {}) {
-        ASSERT_NO_FATAL_FAILURE(WindowOnSimTest::Connect(options, 150, 5, false));
+        ASSERT_NO_FATAL_FAILURE(WindowOnSimTest::Connect(options, 150, 5, true));
         Ui().pgCtrl->setCurrentWidget(Find<QWidget>("tsSnapshot"));
     }
     QPushButton* Button(const char* name) { return Find<QPushButton>(QString::fromLatin1(name)); }
@@ -80,18 +83,43 @@ protected:
     bool WaitForMessage() {
         return QTest::qWaitFor([&] { return !Messages.Messages.isEmpty(); }, 20'000);
     }
+    QString Strip() const { return Find<QLabel>("lblOutcome")->text(); }
+    QStringList Notices() const {
+        QStringList texts;
+        for (const auto& message : Messages.Messages) {
+            texts.append(message.Text);
+        }
+        return texts;
+    }
 };
 
 TEST_F(SnapshotWindowTest, BackUpByAltBSavesEverySettingOfTheDeviceNamedAfterIt) {
     TSimOptions options;
     options.presets = {"(P03,1,+8613800138000)", "(P08,1," + kFence5 + ")", "(P17,1,VAN42)"};
     Connect(options);
+    // The file is asked for first: cancelled, nothing is read.
+    Messages.FileAnswer = std::nullopt;
+    const int answered = Device->Snapshot().Answered();
+    QTest::keyClick(Window.get(), Qt::Key_B, Qt::AltModifier);
+    QTest::qWait(300);
+    EXPECT_EQ(Device->Snapshot().Answered(), answered);
+    EXPECT_FALSE(Window->Engine().IsBusy());
+
     Messages.FileAnswer = Path("van.snapshot");
     QTest::keyClick(Window.get(), Qt::Key_B, Qt::AltModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(Path("van.snapshot")); }, 30'000))
         << Transcript().toStdString();
-    EXPECT_EQ(Messages.Proposed, QStringList{Path("snapshots/0123456789.snapshot")});
-    EXPECT_TRUE(Messages.Messages.isEmpty());
+    // One notice, once the file is written, and the strip names it.
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Notices(), QStringList{"Operation success !"});
+    EXPECT_EQ(Strip(), "Back up done: 88 values saved to " + Path("van.snapshot"));
+    // Once the line has named its device, the next file is named after it.
+    Messages.FileAnswer = std::nullopt;
+    QTest::keyClick(Window.get(), Qt::Key_B, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Messages.Proposed.size() == 3; }, 2000));
+    EXPECT_EQ(Messages.Proposed,
+              QStringList({Path("snapshots/device.snapshot"), Path("snapshots/device.snapshot"),
+                           Path("snapshots/0123456789.snapshot")}));
 
     TSnapshot saved;
     ASSERT_EQ(saved.Load(Path("van.snapshot")), std::nullopt);
@@ -146,7 +174,10 @@ TEST_F(SnapshotWindowTest, RestoreWritesOnlyTheTickedRowsCheckedAndTheWindowShow
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
     QTest::keyClick(dialog, Qt::Key_W, Qt::AltModifier);
     ASSERT_TRUE(WaitForMessage()) << Transcript().toStdString();
-    EXPECT_EQ(Messages.Messages[0].Text, "The device confirmed every written setting (2).");
+    // Its reads were a step: one notice, at the very end.
+    EXPECT_EQ(Notices(), QStringList{"Operation success !"});
+    EXPECT_EQ(Strip(), "Restore done: the device confirmed every written setting (2): 2 by "
+                       "reading them back, 0 by their echo alone (they cannot be read)");
     EXPECT_TRUE(Messages.Questions.isEmpty()) << Messages.Questions[0].Text.toStdString();
 
     EXPECT_EQ(Held(3), "+8613900000000");
@@ -172,6 +203,9 @@ TEST_F(SnapshotWindowTest, ASnapshotOfAnotherDeviceIsWrittenOnlyWhenTheUserAgree
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Window->findChild<QDialog*>("dlgSnapshotDiff"), nullptr);
     EXPECT_EQ(Held(3), "");
+    EXPECT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages[0].Text.toStdString();
+    EXPECT_EQ(Strip(), "Restore cancelled: you chose not to write the snapshot of device 4711 "
+                       "to device 0123456789; nothing was written");
 
     // Now the window knows the device: the question comes before anything is sent.
     const int answered = Device->Snapshot().Answered();
@@ -199,6 +233,8 @@ TEST_F(SnapshotWindowTest, TheWindowsValuesRoundTripThroughTheReaderAndProgramAD
     ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Engine().IsBusy(); }, 2000));
     ASSERT_TRUE(WaitIdle());
     ASSERT_TRUE(Window->Engine().Batch()->Succeeded());
+    ASSERT_TRUE(WaitForMessage());
+    Messages.Messages.clear();
     Ui().txtCenterNumber->setText("+8613700000000");
     Ui().txtAlias->setText("VAN7");
     Ui().txtRadius->setText("450");
@@ -287,9 +323,64 @@ TEST_F(SnapshotWindowTest, RestoreTakesTheDevicesRowOfAValuesFile) {
                            "Authorized number 2 | 2,13900000002 | " + Held(11, 2) + " | ticked"}));
     dialog->findChild<QPushButton*>("btnSnapshotWrite")->click();
     ASSERT_TRUE(WaitForMessage()) << Transcript().toStdString();
-    EXPECT_EQ(Messages.Messages[0].Text, "The device confirmed every written setting (3).");
+    EXPECT_EQ(Notices(), QStringList{"Operation success !"});
     EXPECT_EQ(Held(17), "VAN_9");
     EXPECT_EQ(Held(11, 2), "2,13900000002");
+}
+
+// The window's own message boxes; only the file dialogs answer by themselves.
+class TBoxesOnScreen : public TQtMessageService {
+public:
+    std::optional<QString> GetOpenFileName(const QString&, const QString&) override {
+        return FileAnswer;
+    }
+    std::optional<QString> FileAnswer;
+};
+
+class SnapshotBoxesTest : public SnapshotWindowTest {
+protected:
+    SnapshotBoxesTest() { Service = &Boxes; }
+    ~SnapshotBoxesTest() override { Window.reset(); }
+    QList<QMessageBox*> Shown() const {
+        QList<QMessageBox*> shown;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+                shown.append(box);
+            }
+        }
+        return shown;
+    }
+    TBoxesOnScreen Boxes;
+};
+
+// A Restore with tips on: its reads tell no end of their own, the writes' immediate echoes are
+// read as they come, one notice ends it, and a message that comes while it is open waits.
+TEST_F(SnapshotBoxesTest, ARestoreEndsWithOneNoticeAndNoBoxStopsTheLine) {
+    Connect();
+    Boxes.SetOwner(Window.get());
+    Boxes.FileAnswer = WriteSnapshot("P03=+4911111\r\n");
+    Button("btnSnapshotRestore")->click();
+    QDialog* dialog = WaitForTable();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(Shown().isEmpty());
+    dialog->findChild<QPushButton*>("btnSnapshotWrite")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Shown().isEmpty(); }, 20'000))
+        << Transcript().toStdString();
+    EXPECT_EQ(Shown().size(), 1);
+    EXPECT_EQ(Shown()[0]->text(), "Operation success !");
+    EXPECT_FALSE(Transcript().contains("No answer")) << Transcript().toStdString();
+    EXPECT_EQ(Held(3), "+4911111");
+    EXPECT_EQ(Window->FieldStates().Mark(Ui().txtCenterNumber), TFieldMark::None);
+
+    // The line goes while the notice is open: its message follows once the notice is closed.
+    Device->Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Window->ComPort().IsOpen(); }, 5000));
+    QTest::qWait(100);
+    ASSERT_EQ(Shown().size(), 1);
+    Shown()[0]->accept();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Shown().size() == 1 && Shown()[0]->text() != "Operation success !"; }, 2000));
+    EXPECT_EQ(Shown()[0]->windowTitle(), "ERROR");
 }
 
 } // namespace

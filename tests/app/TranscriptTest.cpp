@@ -59,3 +59,19 @@ TEST_F(TranscriptTest, ScreensKeepTheNewestLinesWhileTheDayLogKeepsEveryLine) {
     EXPECT_EQ(content.count("\r\n"), kShownTranscriptLines);
     EXPECT_TRUE(content.startsWith("line 5\r\n"));
 }
+
+// A day log that cannot be written is said once; the transcripts still show every line.
+TEST_F(TranscriptTest, ADayLogThatCannotBeWrittenIsSaidOnce) {
+    const QString logDir = QFileInfo(SettingsFilePath()).absolutePath() + "/log";
+    WriteAll(logDir, "a file where the log folder goes");
+    Start();
+    for (int i = 0; i < 3; ++i) {
+        Window->AddLog(QStringLiteral("line %1").arg(i));
+    }
+    ASSERT_EQ(Messages.Messages.size(), 1);
+    EXPECT_TRUE(Messages.Messages[0].Text.startsWith("The day log " + logDir + "/"))
+        << Messages.Messages[0].Text.toStdString();
+    EXPECT_EQ(Messages.Messages[0].Caption, "Day log");
+    EXPECT_EQ(Find<QPlainTextEdit>(QStringLiteral("mm_Recv"))->document()->lastBlock().text(),
+              "line 2");
+}

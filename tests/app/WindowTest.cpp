@@ -218,6 +218,20 @@ TEST_F(WindowTest, KeyFiltersLetThroughOnlyTheirCharacters) {
     }
 }
 
+// The port is closed, so Resume, Write All, Read All and Factory Default are disabled: their
+// access keys do nothing, and Alt Gr still types.
+TEST_F(WindowTest, AnAccessKeyNeverTypesItsLetter) {
+    Start();
+    auto* alias = Find<QLineEdit>("txtAlias");
+    alias->setText("ABC");
+    for (const Qt::Key key : {Qt::Key_R, Qt::Key_W, Qt::Key_A, Qt::Key_D}) {
+        QTest::keyClick(alias, key, Qt::AltModifier);
+    }
+    EXPECT_EQ(alias->text(), "ABC");
+    QTest::keyClick(alias, Qt::Key_E, Qt::GroupSwitchModifier);
+    EXPECT_EQ(alias->text(), "ABCe");
+}
+
 // Pasted text passes no key filter, but the field's rule.
 TEST_F(WindowTest, PastedTextIsCheckedByTheFieldsRule) {
     Start();

@@ -35,7 +35,7 @@ protected:
         });
     }
     void Start(const TCommPortFactory& factory) {
-        Window = std::make_unique<TFrmMain>(Messages, factory);
+        Window = std::make_unique<TFrmMain>(*Service, factory);
     }
 
     template <class T> T* Find(const QString& name) const {
@@ -59,6 +59,7 @@ protected:
 
     QTemporaryDir FDir;
     TMessageRecorder Messages;
+    IMessageService* Service = &Messages; // what the window shows its messages with
     TFakeCommPort* Port = nullptr;
     std::unique_ptr<TFrmMain> Window;
 };

@@ -173,20 +173,28 @@ TEST_F(OutcomeWindowTest, ASilentDeviceIsNamedAndAltRResumesFromAnywhereInTheWin
 }
 
 TEST_F(OutcomeWindowTest, CancelAfterATimeOutDropsTheRestAndMarksUnansweredWrites) {
+    Ui().btnReadAll->click();
+    AnswerAll();
+    Messages.Messages.clear();
+    Ui().txtGSensorParam->setText(QStringLiteral("640"));
+    ASSERT_EQ(Mark(Ui().txtGSensorParam), TFieldMark::Edited);
     Ui().btnWriteAll->click();
     AnswerHead(); // P03
     TimeOut();
     Window->findChild<QPushButton*>("btnCancelBatch")->click();
     EXPECT_EQ(Engine().QueueLength(), 0);
     EXPECT_EQ(Outcome(), "Write All cancelled by the user. 1 of 22 writes answered (1 confirmed, "
-                         "0 differ); no answer to (P17,1,); 20 not sent");
+                         "0 differ); no answer to (P17,1,CAR); 20 not sent");
     EXPECT_EQ(Mark(Ui().txtCenterNumber), TFieldMark::None);
     EXPECT_EQ(Mark(Ui().txtAlias), TFieldMark::Unconfirmed);
     EXPECT_TRUE(Ui().txtAlias->toolTip().contains("the device did not answer (P17,1,"));
-    EXPECT_EQ(Mark(Ui().txtGSensorParam), TFieldMark::None); // never sent
-    // A late reply after the cancel is applied but is no success.
-    AnswerHead();
-    Feed(QStringLiteral("(0123456789,P17,)"));
+    // Never sent: still changed here.
+    EXPECT_EQ(Mark(Ui().txtGSensorParam), TFieldMark::Edited);
+    // The late echo verifies its write: the mark clears and the counts follow; no success.
+    Feed(QStringLiteral("(0123456789,P17,CAR)"));
+    EXPECT_EQ(Mark(Ui().txtAlias), TFieldMark::None);
+    EXPECT_EQ(Outcome(), "Write All cancelled by the user. 2 of 22 writes answered (2 confirmed, "
+                         "0 differ); 20 not sent");
     EXPECT_EQ(Notices(), 0);
 }
 
@@ -198,7 +206,10 @@ TEST_F(OutcomeWindowTest, ALostLineSaysWhatWasDoneAndNeverSucceeds) {
     EXPECT_EQ(Outcome(), "Write All interrupted: the line was lost. 2 of 22 writes answered (2 "
                          "confirmed, 0 differ); no answer to (P10,1,20); 19 not sent");
     EXPECT_EQ(Notices(), 0);
-    EXPECT_EQ(Mark(Ui().cboBatteryAlert), TFieldMark::Unconfirmed);
+    // No line, no device: nothing in the window is marked against one.
+    EXPECT_EQ(Mark(Ui().cboBatteryAlert), TFieldMark::None);
+    EXPECT_EQ(Ui().RzMeter_LED->Text(), "0000000000");
+    EXPECT_EQ(Ui().lblVersion->text(), "xxxxxxxx");
 }
 
 TEST_F(OutcomeWindowTest, FactoryDefaultAsksFirstAndCancelSendsNothing) {
@@ -212,6 +223,22 @@ TEST_F(OutcomeWindowTest, FactoryDefaultAsksFirstAndCancelSendsNothing) {
     Messages.ConfirmAnswer = true;
     Ui().btnDefault->click();
     EXPECT_EQ(Sent(), QStringList{"(P20)"});
+    // Confirmed: no field holds what the device holds until it is read.
+    Feed(QStringLiteral("(0123456789,P20)"));
+    for (QWidget* field : std::initializer_list<QWidget*>{Ui().txtAlias, Ui().txtCenterNumber,
+                                                          Ui().cboBatteryAlert}) {
+        EXPECT_EQ(Mark(field), TFieldMark::Unknown) << field->objectName().toStdString();
+        EXPECT_TRUE(field->toolTip().endsWith("Not known since the factory reset: Read All shows "
+                                              "what the device holds now"));
+    }
+    EXPECT_TRUE(Outcome().endsWith("Read All [Alt+A] shows its new values."))
+        << Outcome().toStdString();
+    // Read, a field is the device's again.
+    Ui().btnCenterNumberRead->click();
+    AnswerAll();
+    EXPECT_EQ(Mark(Ui().txtAlias), TFieldMark::None);
+    EXPECT_EQ(Mark(Ui().txtCenterNumber), TFieldMark::None);
+    EXPECT_EQ(Mark(Ui().txtIPAddress), TFieldMark::Unknown);
 }
 
 TEST_F(OutcomeWindowTest, ClosingDuringAWriteAsksAndStaysOpenWhenRefused) {

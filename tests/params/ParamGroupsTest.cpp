@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -331,13 +332,23 @@ TEST_F(ParamGroupsTest, VolumeButtonsStopAtTheEnds) {
     EXPECT_EQ(Replies->VolumeLevel(), 0);
 }
 
-TEST_F(ParamGroupsTest, SelfGeoFenceRadiusIsSentAtOnceBesideTheQueue) {
+// A batch of its own: its echo is checked and the strip says that the device does not report
+// the radius back.
+TEST_F(ParamGroupsTest, SelfGeoFenceRadiusIsWrittenAsABatchWithAnOutcome) {
     Ui().txtRadius->setText(" 450 ");
     Groups->btn_SelfGeoSetClick();
     ASSERT_EQ(Port->Written.size(), 1);
     EXPECT_EQ(Port->Written[0], Frame("(P09,1,450)"));
-    EXPECT_TRUE(Queued().isEmpty());
+    EXPECT_TRUE(Engine().IsBusy());
+    Port->Feed(Frame("(0123456789,P09,450)"));
     EXPECT_FALSE(Engine().IsBusy());
+    const QString strip = Window->findChild<QLabel*>("lblOutcome")->text();
+    EXPECT_TRUE(strip.startsWith("Self Geo-fence: Write done: 1 of 1 commands answered, 1 writes "
+                                 "confirmed, 0 differ"))
+        << strip.toStdString();
+    EXPECT_TRUE(strip.endsWith("The device does not report the radius when read: its echo is "
+                               "the only confirmation."))
+        << strip.toStdString();
 
     Ui().txtRadius->setText("4.5");
     Groups->btn_SelfGeoSetClick();
