@@ -171,6 +171,8 @@ TEST_F(HostileInputTest, RepliesTheProgramCannotUseAreShownMarkedAndCounted) {
         EXPECT_FALSE(command.startsWith("(P03,") || command.startsWith("(P17,")) << command.data();
     }
     EXPECT_TRUE(outcome->text().contains("2 commands refused by the rules, never sent"));
+    EXPECT_FALSE(outcome->text().contains("did not answer"));
+    EXPECT_FALSE(Find<QPushButton>("btnResume")->isEnabled()); // nothing left to send
     EXPECT_TRUE(outcome->text().contains(
         "was not sent: P03: SMS Primary number holds 26 characters; at most 20 fit"));
     EXPECT_TRUE(Ui().txtAlias->toolTip().endsWith(
