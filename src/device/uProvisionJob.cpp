@@ -5,6 +5,7 @@
 namespace {
 
 const TCmdItem kStatusQuery{1, kCmdRead, {}, kCmdStatus};
+const QString kPortGone = QStringLiteral("the port is gone");
 
 QString Level(const std::optional<int>& level) {
     return level ? QString::number(*level) : QStringLiteral("?");
@@ -47,6 +48,18 @@ void TProvisionJob::Interrupt() {
     if (FSignalTimer.isActive()) {
         FSignalTimer.stop();
         Finish(TProvisionResult::Interrupted, QStringLiteral("interrupted"));
+    } else {
+        FSession.Interrupt();
+    }
+}
+
+void TProvisionJob::Unplug() {
+    if (FUnplugged || FStage == TStage::Done) {
+        return;
+    }
+    FUnplugged = true;
+    if (FSignalTimer.isActive()) {
+        Finish(TProvisionResult::Unplugged, kPortGone);
     } else {
         FSession.Interrupt();
     }
@@ -108,7 +121,11 @@ bool TProvisionJob::EndedShort() {
         Finish(TProvisionResult::NoAnswer, report.Error);
         return true;
     case TDeviceResult::Interrupted:
-        Finish(TProvisionResult::Interrupted, report.Error);
+        if (FUnplugged) {
+            Finish(TProvisionResult::Unplugged, kPortGone);
+        } else {
+            Finish(TProvisionResult::Interrupted, report.Error);
+        }
         return true;
     case TDeviceResult::Cancelled:
     case TDeviceResult::LineError:

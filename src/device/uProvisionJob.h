@@ -71,6 +71,9 @@ public:
     void Start();
     // Lets the command in flight be answered (or time out), then stops.
     void Interrupt();
+    // The port is gone from the system's list (or its link is): the device is unplugged
+    // whatever the line says yet. Stops as Interrupt does, the outcome Unplugged.
+    void Unplug();
     // Valid once Finished has been raised.
     const TProvisionOutcome& Outcome() const { return FOutcome; }
 
@@ -99,6 +102,7 @@ private:
     TSnapshot FSnapshot; // the template with the device's values
     TStage FStage = TStage::Done;
     bool FInterrupted = false;
+    bool FUnplugged = false;
     QElapsedTimer FClock;
     QElapsedTimer FSignalClock;
     QTimer FSignalTimer;

@@ -184,11 +184,12 @@ TEST_F(FleetTest, RestoreGivesEachDeviceItsRowAndLeavesTheOthersAlone) {
 
 // A bench session: trackers plugged in one after another, one finding its fix late, one
 // unplugged midway and back, one that never gets the signal, one plugged in again after it
-// was done, and the station stopped while one is being written.
+// was done, one whose link goes midway while its line stays, and the station stopped while
+// one is being written.
 TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
     WriteFile(Path("fleet.snapshot"), kTemplate);
     WriteFile(Path("values.csv"), "ID,P17\r\n401,VAN_1\r\n402,VAN_2\r\n403,VAN_3\r\n"
-                                  "404,VAN_4\r\n405,VAN_5\r\n");
+                                  "404,VAN_4\r\n405,VAN_5\r\n406,VAN_6\r\n");
     QDir().mkpath(Path("bench"));
     const auto link = [this](const char* id) { return Path("bench/tracker") + id; };
     TStation station({"--template", Path("fleet.snapshot"), "--values", Path("values.csv"),
@@ -222,6 +223,16 @@ TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
                     ": already provisioned: its 3 values confirmed, "
                     "nothing written");
 
+    // The link is the port: gone is unplugged, though the terminal behind it still answers.
+    TDevSim linked({"--id", "406", "--delay-ms", "300"});
+    ASSERT_TRUE(QFile::link(linked.Path(), link("406")));
+    station.WaitFor(link("406") + ": restore: writing");
+    ASSERT_TRUE(QFile::remove(link("406")));
+    EXPECT_TRUE(station.WaitFor("ID 406 on " + link("406") + ": unplugged after ")
+                    .contains(QRegularExpression("after [0-5] of 6 commands")));
+    ASSERT_TRUE(QFile::link(linked.Path(), link("406")));
+    station.WaitFor("ID 406 on " + link("406") + ": provisioned");
+
     TDevSim slow({"--id", "405", "--link", link("405"), "--delay-ms", "300"});
     station.WaitFor(link("405") + ": restore: writing");
     EXPECT_EQ(station.Interrupt(), 3);
@@ -234,12 +245,12 @@ TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
     const QStringList summary = lines.filter("station summary:");
     ASSERT_EQ(summary.size(), 1);
     const QRegularExpression groups(
-        "provisioned 3 \\((.*)\\); failed 1 \\(403\\); interrupted 1 \\(405\\)");
+        "provisioned 4 \\((.*)\\); failed 1 \\(403\\); interrupted 1 \\(405\\)");
     const auto match = groups.match(summary.first());
     ASSERT_TRUE(match.hasMatch()) << summary.first().toStdString();
     QStringList provisioned = match.captured(1).split(", ");
     provisioned.sort();
-    EXPECT_EQ(provisioned, (QStringList{"401", "402", "404"}));
+    EXPECT_EQ(provisioned, (QStringList{"401", "402", "404", "406"}));
 
     // Written once each while they stayed plugged in; 402 from the start after it came back;
     // 405 stopped after the command in flight.
@@ -262,7 +273,7 @@ TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
     results.sort();
     const QStringList expected = {"401 confirmed",   "402 confirmed",           "402 unplugged",
                                   "403 weak-signal", "404 already-provisioned", "404 confirmed",
-                                  "405 interrupted"};
+                                  "405 interrupted", "406 confirmed",           "406 unplugged"};
     EXPECT_EQ(results, expected);
 
     // The same outcomes are on record, each with the row it got.

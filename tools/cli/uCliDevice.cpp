@@ -34,6 +34,12 @@ void TCliDevice::Interrupt() {
     }
 }
 
+void TCliDevice::Unplug() {
+    if (FProvision) {
+        FProvision->Unplug();
+    }
+}
+
 void TCliDevice::Run() {
     FStarted = QDateTime::currentDateTimeUtc();
     FClock.start();

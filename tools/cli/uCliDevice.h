@@ -47,6 +47,8 @@ public:
     // Stops the job once the command in flight is answered or given up on; the rest is not
     // sent. Call on the device's thread.
     void Interrupt();
+    // Its port is gone: a job with a plan stops as unplugged. Call on the device's thread.
+    void Unplug();
 
 Q_SIGNALS:
     void Progress(const QString& port, const QString& text);

@@ -42,6 +42,15 @@ bool TCliRunner::IsRunning(const QString& port) const {
                        [&port](const TRunning& running) { return running.Device->Port() == port; });
 }
 
+void TCliRunner::Unplug(const QString& port) {
+    for (const TRunning& running : FRunning) {
+        if (running.Device->Port() == port) {
+            QMetaObject::invokeMethod(running.Device.get(), &TCliDevice::Unplug,
+                                      Qt::QueuedConnection);
+        }
+    }
+}
+
 void TCliRunner::Ended(TCliDevice* device) {
     const auto it =
         std::find_if(FRunning.begin(), FRunning.end(),

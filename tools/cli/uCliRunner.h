@@ -28,6 +28,8 @@ public:
     void Start(std::unique_ptr<TCliDevice> device);
     int Running() const { return int(FRunning.size()); }
     bool IsRunning(const QString& port) const;
+    // The device running on port, if any, stops as unplugged.
+    void Unplug(const QString& port);
 
 private:
     struct TRunning {

@@ -89,6 +89,9 @@ TCliStation::TCliStation(const TCliOptions& options, const TSnapshot& templ,
     FPlan.NeedGsm = options.NeedGsm;
     FPlan.SignalWaitMs = options.SignalWaitSecs * 1000;
     connect(&FWatcher, &TPortWatcher::Appeared, this, &TCliStation::Appeared);
+    // A port gone is a device unplugged, also while its line still seems to be there (a link
+    // removed, a device that went silent).
+    connect(&FWatcher, &TPortWatcher::Vanished, &FRunner, &TCliRunner::Unplug);
     connect(&FInterrupt, &TCliInterrupt::Interrupted, this, &TCliStation::Interrupt);
 }
 
