@@ -150,7 +150,11 @@ void TDeviceSession::OnAnswered(const TCmdAnswer& answer) {
 
 void TDeviceSession::Keep(const TPlanned& planned, const TCmdAnswer& answer) {
     if (planned.Check < 0) {
-        if (FBackup) {
+        if (FBackup && answer.State == TCmdState::Unusable) {
+            // Left out of the snapshot, whose reader would refuse it; reported as it came.
+            FReport.Params.push_back(
+                {planned.Key, QString(), ReplyValue(answer.Reply), TParamState::Unusable});
+        } else if (FBackup) {
             KeepBackup(planned.Key, answer.Reply);
         } else {
             FReplies.append(answer.Reply);

@@ -55,7 +55,8 @@ void ApplyDeviceRules(TExchangeEngine& engine, const TTranslate& translate = {})
 //
 // Restore writes the snapshot's keys in the restore order (P21 only with a count of at least
 // 1), each checked against its echo, then reads every written key back unless told not to.
-// Verify reads the same keys and writes nothing. Backup reads every readable parameter.
+// Verify reads the same keys and writes nothing. Backup reads every readable parameter; a
+// value the program cannot use stays out of its snapshot and is reported as unusable.
 // Values are compared as the device stores them (TParamCatalogue::SameValue).
 class TDeviceSession : public QObject {
     Q_OBJECT

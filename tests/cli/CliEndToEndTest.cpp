@@ -380,6 +380,12 @@ TEST_F(CliTest, HostileSnapshotsReachNoDevice) {
     EXPECT_EQ(params["P04"].toObject()["state"].toString(), "unusable");
     EXPECT_EQ(params["P04"].toObject()["device"].toString(), "60");
     EXPECT_EQ(params["P17"].toObject()["state"].toString(), "echoed");
+
+    // A backup of such values saves no snapshot its reader would refuse, and is no success.
+    const TRun backup = RunCli({"backup", "--port", odd.Path(), "--out", Path("odd.snapshot")});
+    EXPECT_EQ(backup.Status, 1) << backup.Err.toStdString();
+    EXPECT_TRUE(backup.Err.contains("2 answered unusably")) << backup.Err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path("odd.snapshot")));
 }
 
 // An output that cannot be written, or that is one of the inputs (also through a link or a
