@@ -331,11 +331,16 @@ void TSnapshotActions::BackupRead() {
         return;
     }
     FRecords.EndJob(FSession.Report(), QStringLiteral("saved to %1").arg(FBackupPath));
-    End(Tr(kSaved)
-            .arg(FLabel)
-            .arg(backup.Params().size())
-            .arg(QDir::toNativeSeparators(FBackupPath)),
-        true);
+    QString text = Tr(kSaved)
+                       .arg(FLabel)
+                       .arg(backup.Params().size())
+                       .arg(QDir::toNativeSeparators(FBackupPath));
+    // Values the program cannot use were left out: said, and no success.
+    const bool whole = FSession.Report().Result == TDeviceResult::Confirmed;
+    if (const auto& batch = FEngine.Batch(); !whole && batch && !batch->Note.isEmpty()) {
+        text += QStringLiteral("; ") + batch->Note;
+    }
+    End(text, whole);
 }
 
 void TSnapshotActions::CompareRead() {

@@ -3,6 +3,7 @@
 // exactly the commands the user asked for.
 #include "WindowOnSimSupport.h"
 #include "uAppPaths.h"
+#include "uSnapshot.h"
 #include "uSnapshotActions.h"
 
 #include <QClipboard>
@@ -177,6 +178,22 @@ TEST_F(HostileInputTest, RepliesTheProgramCannotUseAreShownMarkedAndCounted) {
         "was not sent: P03: SMS Primary number holds 26 characters; at most 20 fit"));
     EXPECT_TRUE(Ui().txtAlias->toolTip().endsWith(
         "Not sent: P17: Another name holds 238 characters; at most 20 fit"));
+
+    // Backed up: the others are saved, the number the program cannot use is left out. (An
+    // alias this long leaves no room in a frame for the status report a backup begins with.)
+    Device->WithDevice([](TDeviceSim& device) {
+        device.SetAlteration("P17", "VAN");
+        device.Preset("(P17,1,VAN)");
+    });
+    Messages.FileAnswer = Path("odd.snapshot");
+    Find<QPushButton>("btnSnapshotBackup")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(Path("odd.snapshot")); }, 30'000));
+    ASSERT_TRUE(WaitIdle());
+    TSnapshot saved;
+    ASSERT_EQ(saved.Load(Path("odd.snapshot")), std::nullopt);
+    EXPECT_EQ(saved.Param("P03"), std::nullopt);
+    EXPECT_TRUE(outcome->text().contains("which the program cannot use: P03: SMS Primary number"))
+        << outcome->text().toStdString();
     for (const auto& message : Messages.Messages) {
         EXPECT_NE(message.Text, "Operation success !");
     }
