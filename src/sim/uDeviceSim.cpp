@@ -438,8 +438,12 @@ QByteArray TDeviceSim::Answer(const QByteArray& text) {
         if (write || !fields.isEmpty()) {
             return Ignore(text, QStringLiteral("the status is only queried"));
         }
+        const QByteArray report = StatusText();
+        if (report.isEmpty()) {
+            return Ignore(text, QStringLiteral("the status report does not fit in a frame"));
+        }
         ++FAnswered;
-        return StatusText();
+        return report;
     }
     if (status || !FindParam(number)) {
         ++FAnswered;
@@ -503,8 +507,10 @@ void TDeviceSim::Note(const QString& line) const {
 
 QByteArray TDeviceSim::StatusText() const {
     // The alias is parameter 17's; the field after "T01" carries no meaning for the host.
-    return Reply({FId, "T01", "0", Values(17).value(0), QByteArray::number(FGps),
-                  QByteArray::number(FGsm), QByteArray::number(Battery())});
+    const QByteArray report = Reply({FId, "T01", "0", Values(17).value(0), QByteArray::number(FGps),
+                                     QByteArray::number(FGsm), QByteArray::number(Battery())});
+    // An altered alias can be too long to travel with the rest: then there is no report.
+    return report.size() > kMaxFrameBody ? QByteArray() : report;
 }
 
 QByteArray TDeviceSim::StatusReport() const {

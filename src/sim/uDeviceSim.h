@@ -31,7 +31,8 @@ public:
     // The same, giving the reply texts before framing.
     QByteArrayList ReceiveTexts(const QByteArray& bytes);
 
-    // An unsolicited "(ID,T01,0,alias,gps,gsm,battery)" frame, and its text.
+    // An unsolicited "(ID,T01,0,alias,gps,gsm,battery)" frame, and its text (empty when an
+    // altered alias leaves it too long for a frame).
     QByteArray StatusReport() const;
     QByteArray StatusText() const;
 

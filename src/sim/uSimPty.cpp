@@ -246,7 +246,9 @@ void TSimPty::Run() {
                 std::lock_guard lock(FDeviceLock);
                 text = FDevice.StatusText();
             }
-            QueueFrame(now, text, false);
+            if (!text.isEmpty()) {
+                QueueFrame(now, text, false);
+            }
             while (nextStatus <= now) {
                 nextStatus += period;
             }

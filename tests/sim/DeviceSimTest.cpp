@@ -281,6 +281,10 @@ TEST(DeviceSimCatalogue, StatusReportCarriesAliasSignalAndBattery) {
     EXPECT_EQ(device.StatusReport(), Frame("(0123456789,T01,0,CAR1,7,20,55)"));
     EXPECT_EQ(Ask(device, "(T01,0)"), QByteArrayList{"(0123456789,T01,0,CAR1,7,20,55)"});
     EXPECT_EQ(Ask(device, "(P16,0)"), QByteArrayList{"(0123456789,P16,55)"});
+    // An alias too long to travel with the rest: no report, no crash.
+    ASSERT_TRUE(device.SetAlteration("P17", QByteArray(238, 'B')));
+    Ask(device, "(P17,1,CAR2)");
+    EXPECT_EQ(Ask(device, "(T01,0)"), QByteArrayList());
     device.SetBattery(150);
     EXPECT_EQ(device.Battery(), 100);
     device.SetBattery(-3);
