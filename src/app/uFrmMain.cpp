@@ -276,7 +276,13 @@ void TFrmMain::ConnectHandlers() {
     connect(ui->edt_Send, &QLineEdit::returnPressed, FConsole.get(),
             &TRawConsole::btn_AdvOper_SendClick);
     connect(ui->cboCOMIndex, &TPortComboBox::PopupAboutToShow, this, &TFrmMain::RefreshPorts);
-    connect(&tmPortList, &QTimer::timeout, this, &TFrmMain::RefreshPorts);
+    // Not while a batch runs: asking the system for its ports takes milliseconds the batch's
+    // pacing would lose.
+    connect(&tmPortList, &QTimer::timeout, this, [this] {
+        if (!FEngine->IsBusy()) {
+            RefreshPorts();
+        }
+    });
 
     connect(FComPort.get(), &ICommPort::AfterOpen, this, &TFrmMain::ComPortAfterOpen);
     connect(FComPort.get(), &ICommPort::AfterClose, this, &TFrmMain::ComPortAfterClose);

@@ -7,10 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QLocale>
 #include <QPointer>
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 TExchangeEngine::TExchangeEngine(ICommPort& port, IEngineHost& host, QObject* parent)
@@ -385,8 +387,11 @@ void TExchangeEngine::NextCmd() {
         StopHere();
         return;
     }
+    // The pause runs from the reply's reading: the device is given its quiet time all the same,
+    // and the time the window takes to show the reply is not added to it.
+    const std::chrono::nanoseconds handled(FReply.Active ? FReplyRead.nsecsElapsed() : 0);
     const QPointer<TExchangeEngine> alive(this);
-    WaitMs(FPauseMs);
+    Wait(std::chrono::milliseconds(FPauseMs) - handled);
     if (alive) {
         StartSend(false);
     }
@@ -447,6 +452,7 @@ void TExchangeEngine::ProcessRxBuffer() {
         if (!framed) {
             continue;
         }
+        FReplyRead.start();
         FHost.AddLog(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]),
                              QString::fromLatin1(text), arrived));
         const bool answersHead = !FCmdList.empty() && AnswersCommand(text, FCmdList.front());
@@ -538,11 +544,18 @@ void TExchangeEngine::tmOverTimeTimer() {
     Q_EMIT BatchTimedOut();
 }
 
-void TExchangeEngine::WaitMs(int Ms) {
-    // Events keep flowing during the pause, so a reply can be handled inside it.
-    QEventLoop loop;
-    QTimer::singleShot(Ms, &loop, &QEventLoop::quit);
-    loop.exec();
+void TExchangeEngine::Wait(std::chrono::nanoseconds length) {
+    // Events keep flowing during the pause, so a reply can be handled inside it. The event
+    // loop's timers wake a millisecond or two late: the last moments are slept instead.
+    constexpr std::chrono::milliseconds kSlept(3);
+    const QDeadlineTimer deadline(length, Qt::PreciseTimer);
+    if (length > kSlept) {
+        QEventLoop loop;
+        QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(length - kSlept),
+                           Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    std::this_thread::sleep_for(std::chrono::nanoseconds(deadline.remainingTimeNSecs()));
 }
 
 void TExchangeEngine::SetProgress(int total, int count) {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 #include <deque>
 #include <optional>
 
@@ -95,7 +96,8 @@ public:
     void ProcessRxBuffer();
     void ComPortRxChar(qint64 Count);
     void tmOverTimeTimer();
-    void WaitMs(int Ms);
+    // Lets events flow for the given time, then returns; precise to a fraction of a millisecond.
+    void Wait(std::chrono::nanoseconds length);
 
     bool IsBusy() const { return tmOverTime.isActive(); }
     // True while a received reply is being applied.
@@ -185,6 +187,7 @@ private:
     std::optional<TBatchOutcome> FBatch;
     int FBatchSerial = 0;
     QElapsedTimer FBatchClock;
+    QElapsedTimer FReplyRead;    // since the reply being handled was read off the line
     bool FHeadSent = false;      // the head of the queue has been sent and not answered
     bool FStopAfterHead = false; // Interrupt: the batch ends after the command in flight
     std::deque<TLateCommand> FLate;
