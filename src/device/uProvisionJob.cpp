@@ -1,6 +1,10 @@
 #include "uProvisionJob.h"
 
 #include "uExchangeEngine.h"
+#include "uParamCatalogue.h"
+#include "uUtils.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -110,8 +114,11 @@ void TProvisionJob::CountCommands() {
 
 bool TProvisionJob::EndedShort() {
     const TSessionReport& report = FSession.Report();
-    if (FOutcome.Id.isEmpty()) {
+    if (FOutcome.Id.isEmpty() && IsDeviceId(report.Id)) {
         FOutcome.Id = report.Id;
+    }
+    if (FStage == TStage::Identify || FStage == TStage::Check) {
+        KeepUnsent();
     }
     switch (report.Result) {
     case TDeviceResult::Confirmed:
@@ -143,7 +150,16 @@ void TProvisionJob::Identified() {
     }
     const QByteArray reply = FSession.Replies().value(0);
     FOutcome.Status = TStatusReport::FromReply(reply);
-    FOutcome.Id = FOutcome.Status ? FOutcome.Status->Id : FSession.Report().Id;
+    const QString id = FOutcome.Status ? FOutcome.Status->Id : FSession.Report().Id;
+    if (!IsDeviceId(id)) {
+        KeepUnsent();
+        Finish(TProvisionResult::Unusable,
+               QStringLiteral("its status report gives no device ID of 1 to %1 digits but \"%2\"")
+                   .arg(kMaxDeviceIdDigits)
+                   .arg(EscapeControls(id)));
+        return;
+    }
+    FOutcome.Id = id;
     FSnapshot = FPlan.Template;
     if (FPlan.Values) {
         FOutcome.ValuesFile = FPlan.Values->Name();
@@ -216,16 +232,35 @@ void TProvisionJob::SignalRead() {
         wanting.append(QStringLiteral("GSM %1 (needs %2)").arg(Level(status.Gsm)).arg(gsm));
     }
     const QString levels = wanting.join(QStringLiteral(", "));
-    if (FSignalClock.elapsed() + kSignalEveryMs > FPlan.SignalWaitMs) {
+    // The last ask is at the end of the wait.
+    const qint64 left = FPlan.SignalWaitMs - FSignalClock.elapsed();
+    if (left <= 0) {
         Finish(TProvisionResult::WeakSignal,
                QStringLiteral("%1 after %2 s")
                    .arg(levels)
                    .arg(double(FSignalClock.elapsed()) / 1000.0, 0, 'f', 1));
         return;
     }
-    Q_EMIT Step(
-        QStringLiteral("signal: %1; asking again in %2 s").arg(levels).arg(kSignalEveryMs / 1000));
-    FSignalTimer.start(kSignalEveryMs);
+    const qint64 next = std::min<qint64>(kSignalEveryMs, left);
+    Q_EMIT Step(QStringLiteral("signal: %1; asking again in %2 s")
+                    .arg(levels)
+                    .arg(QString::number(double(next) / 1000.0, 'g', 3)));
+    FSignalTimer.start(int(next));
+}
+
+// Ended before its restore or verify: the report is the session that ended it, with every key
+// of the template not sent.
+void TProvisionJob::KeepUnsent() {
+    FOutcome.Report = FSession.Report();
+    if (FStage != TStage::Identify) {
+        return;
+    }
+    FOutcome.Report.Params.clear();
+    for (const QString& key : TParamCatalogue::RestoreOrder()) {
+        if (const auto value = FPlan.Template.Param(key)) {
+            FOutcome.Report.Params.push_back({key, *value, std::nullopt, TParamState::NotSent});
+        }
+    }
 }
 
 void TProvisionJob::Finish(TProvisionResult result, const QString& error) {

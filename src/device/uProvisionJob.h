@@ -33,6 +33,7 @@ enum class TProvisionResult {
     Differs,     // some value differs from what was written
     AlreadyDone, // the device held every value: nothing written
     NotNamed,    // the values file does not name the device: nothing written
+    Unusable,    // its status report gives no usable device ID: nothing written
     WeakSignal,  // written and confirmed, but the levels were not reached in time
     Unplugged,   // the line went while the job ran
     NoAnswer,    // the device stopped answering
@@ -93,6 +94,7 @@ private:
     void CountCommands();
     // The session ended short; finishes the job then and returns true.
     bool EndedShort();
+    void KeepUnsent();
     void Finish(TProvisionResult result, const QString& error = QString());
 
     TDeviceSession& FSession;

@@ -4,6 +4,13 @@
 #include "uUtils.h"
 
 #include <QStringList>
+#include <algorithm>
+
+bool IsDeviceId(const QString& text) {
+    return !text.isEmpty() && text.size() <= kMaxDeviceIdDigits &&
+           std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
 
 std::optional<TStatusReport> TStatusReport::FromReply(const QByteArray& reply) {
     if (reply.size() < 2) {

@@ -4,6 +4,10 @@
 #include <QString>
 #include <optional>
 
+// A device identity: 1 to 20 decimal digits.
+inline constexpr int kMaxDeviceIdDigits = 20;
+bool IsDeviceId(const QString& text);
+
 // A device's status report "(ID,T01,x,alias,gps,gsm,battery)" as read by the command line:
 // the levels as the device gives them, nullopt where a field holds no number.
 struct TStatusReport {

@@ -2,6 +2,7 @@
 
 #include "uParamCatalogue.h"
 #include "uPortList.h"
+#include "uStatusReport.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,8 +13,6 @@
 #include <algorithm>
 
 namespace {
-
-constexpr int kMaxIdDigits = 20;
 
 struct TCell {
     QString Text;
@@ -116,12 +115,6 @@ std::optional<QString> Decode(const QByteArray& bytes, QString& text, int& badLi
         }
     }
     return QStringLiteral("not UTF-8 text");
-}
-
-bool IsId(const QString& text) {
-    return !text.isEmpty() && text.size() <= kMaxIdDigits &&
-           std::all_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
 // Where a fault is: "values.csv: line 3, column 2"; column 0 names the line as a whole.
@@ -236,10 +229,10 @@ std::optional<QString> TValuesFile::Parse(const QByteArray& bytes, const QString
         }
         const TCell& deviceCell = record->Cells.first();
         TValuesRow row{deviceCell.Text.trimmed(), record->Line, {}};
-        if (byId && !IsId(row.Device)) {
+        if (byId && !IsDeviceId(row.Device)) {
             return fail({deviceCell.Line, 1,
                          QStringLiteral("a device ID is 1 to %1 digits, not \"%2\"")
-                             .arg(kMaxIdDigits)
+                             .arg(kMaxDeviceIdDigits)
                              .arg(row.Device)});
         }
         if (!byId && row.Device.isEmpty()) {

@@ -219,6 +219,14 @@ TEST_F(CliTest, UsageAndFileErrorsSendNothing) {
           QStringList{"restore", "--port", device.Path(), Path("missing.snapshot")}}) {
         EXPECT_EQ(RunCli(arguments).Status, 2) << arguments.join(' ').toStdString();
     }
+    // A link and its terminal are one port.
+    ASSERT_TRUE(QFile::link(device.Path(), Path("tracker")));
+    const TRun twice = RunCli(
+        {"verify", "--port", Path("tracker"), "--port", device.Path(), Path("bad.snapshot")});
+    EXPECT_EQ(twice.Status, 2);
+    EXPECT_TRUE(twice.Err.startsWith("tervo-cli: a port is given twice: " + Path("tracker") +
+                                     " and " + device.Path() + " are the same port\n"))
+        << twice.Err.toStdString();
     EXPECT_TRUE(device.Received().isEmpty());
     const TRun noPort = RunCli({"verify", "--port", Path("no-such-port"), Path("bad.snapshot")});
     EXPECT_EQ(noPort.Status, 2); // the file is checked first

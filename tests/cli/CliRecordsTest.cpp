@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -143,6 +144,13 @@ TEST_P(CliRecords, EveryJobLeavesARecordPerDeviceThatRecordsLists) {
         EXPECT_EQ(Cli(QStringList{"records", "--records", FUrl} + wrong).Status, 2)
             << wrong.join(' ').toStdString();
     }
+    // A listing creates nothing.
+    const QString nowhere = FDir.filePath("nowhere/records.sqlite");
+    const TRun missing = RunCli({"records", "--records", nowhere});
+    EXPECT_EQ(missing.Status, 2);
+    EXPECT_EQ(missing.Err,
+              "tervo-cli: cannot read the records database " + nowhere + ": no such file\n");
+    EXPECT_FALSE(QFileInfo::exists(FDir.filePath("nowhere")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, CliRecords,

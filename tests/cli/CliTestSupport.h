@@ -1,12 +1,21 @@
 #pragma once
 
 // tervo-cli and tervo-devsim as processes, for the command line's end-to-end tests.
+#include "uUtils.h"
+
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryFile>
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -56,6 +65,66 @@ private:
     QTemporaryFile FTranscript;
     QProcess FProcess;
     QString FPath;
+};
+
+// A peer on a pseudo-terminal that answers the commands it is given with replies of its own,
+// whatever bytes they hold, and leaves every other command unanswered: a device that sends
+// what the simulator never would.
+class TScriptedPeer {
+public:
+    explicit TScriptedPeer(QHash<QByteArray, QByteArray> replies) : FReplies(std::move(replies)) {
+        char name[128] = {};
+        FMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_TRUE(FMaster >= 0 && ::grantpt(FMaster) == 0 && ::unlockpt(FMaster) == 0 &&
+                    ::ptsname_r(FMaster, name, sizeof name) == 0);
+        FPath = QString::fromLocal8Bit(name);
+        // Held open, so the terminal stays between the program's runs.
+        FSlave = ::open(name, O_RDWR | O_NOCTTY);
+        termios mode{};
+        ::tcgetattr(FSlave, &mode);
+        ::cfmakeraw(&mode);
+        ::tcsetattr(FSlave, TCSANOW, &mode);
+        FThread = std::thread([this] { Answer(); });
+    }
+    ~TScriptedPeer() {
+        FStop = true;
+        FThread.join();
+        ::close(FSlave);
+        ::close(FMaster);
+    }
+    TScriptedPeer(const TScriptedPeer&) = delete;
+    TScriptedPeer& operator=(const TScriptedPeer&) = delete;
+
+    const QString& Path() const { return FPath; }
+
+private:
+    void Answer() {
+        QByteArray buffer;
+        while (!FStop) {
+            pollfd in{FMaster, POLLIN, 0};
+            if (::poll(&in, 1, 50) <= 0) {
+                continue;
+            }
+            char bytes[256];
+            const ssize_t got = ::read(FMaster, bytes, sizeof bytes);
+            buffer.append(bytes, got > 0 ? got : 0);
+            QByteArray text;
+            while (HasCompleteFrame(buffer)) {
+                if (ExtractFrame(buffer, text) && FReplies.contains(text)) {
+                    const QByteArray frame = EncodeFrame(FReplies.value(text)).value_or("");
+                    EXPECT_EQ(::write(FMaster, frame.constData(), size_t(frame.size())),
+                              frame.size());
+                }
+            }
+        }
+    }
+
+    QHash<QByteArray, QByteArray> FReplies;
+    int FMaster = -1;
+    int FSlave = -1;
+    QString FPath;
+    std::atomic<bool> FStop = false;
+    std::thread FThread;
 };
 
 struct TRun {

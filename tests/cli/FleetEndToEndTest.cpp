@@ -64,6 +64,18 @@ TEST_F(FleetTest, ScanAsksEveryPortAtOnceAndSaysWhyOneDidNotAnswer) {
     EXPECT_EQ(lines[2].simplified(), silent.Path() + " no answer within 2 s");
 
     EXPECT_EQ(RunCli({"scan", "--port", silent.Path(), "--port", held.Path()}).Status, 3);
+
+    // What a device sends is shown, never acted on: control bytes escaped, no row lost.
+    TScriptedPeer nul({{"(T01,0)", QByteArray("(4711,T01,0,A\0B,4,24,85)", 25)}});
+    TScriptedPeer colour({{"(T01,0)", "(4712,T01,0,\x1b[31mRED\x07,4,24,85)"}});
+    const TRun hostile =
+        RunCli({"scan", "--port", nul.Path(), "--port", colour.Path(), "--port", answering.Path()});
+    EXPECT_EQ(hostile.Status, 0);
+    const QStringList shown = hostile.Out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(shown.size(), 4) << hostile.Out.toStdString();
+    EXPECT_EQ(shown[1].simplified(), nul.Path() + " 4711 ? A\\x00B 4 24 85%");
+    EXPECT_EQ(shown[2].simplified(), colour.Path() + " 4712 ? \\x1b[31mRED\\x07 4 24 85%");
+    EXPECT_TRUE(shown[3].contains("VAN_1"));
 }
 
 namespace {
@@ -180,6 +192,45 @@ TEST_F(FleetTest, RestoreGivesEachDeviceItsRowAndLeavesTheOthersAlone) {
     EXPECT_EQ(bad.Err, "tervo-cli: " + Path("bad.csv") +
                            ": line 3, column 2: P17: Another name cannot hold \"!\"\n");
     EXPECT_EQ(first.Received(), before);
+
+    // A status report without a usable ID gets nothing; a silent device is said to be, and
+    // the template's keys are listed as not sent.
+    TScriptedPeer garbled({{"(T01,0)", QByteArray("(\x1b[2J\0X,T01,0,A,4,24,85)", 24)}});
+    TScriptedPeer letters({{"(T01,0)", "(ABC,T01,0,A,4,24,85)"}});
+    TScriptedPeer longId({{"(T01,0)", "(12345678901234567890123456,T01,0,A,4,24,85)"}});
+    TDevSim silent({"--drop", "1"});
+    const TRun unusable =
+        RunCli({"restore", "--port", garbled.Path(), "--port", letters.Path(), "--port",
+                longId.Path(), "--port", silent.Path(), "--values", Path("values.csv"), "--report",
+                Path("u.json"), Path("fleet.snapshot")});
+    EXPECT_EQ(unusable.Status, 3);
+    EXPECT_FALSE(unusable.Err.contains('\x1b'));
+    EXPECT_TRUE(unusable.Err.contains(garbled.Path() +
+                                      ": not written: its status report gives no device ID of 1 "
+                                      "to 20 digits but \"\\x1b[2J\\x00X\""))
+        << unusable.Err.toStdString();
+    EXPECT_TRUE(unusable.Err.contains(silent.Path() +
+                                      ": device not answering: no answer to (T01,0); 3 not sent"));
+    const QJsonArray hostile = JsonRows(QString::fromUtf8(ReadFile(Path("u.json"))), "devices");
+    ASSERT_EQ(hostile.size(), 4);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(hostile[i].toObject()["result"].toString(), "unusable") << i;
+        EXPECT_TRUE(hostile[i].toObject()["id"].isNull()) << i;
+    }
+    EXPECT_EQ(hostile[3].toObject()["params"].toObject().keys(),
+              (QStringList{"P03", "P10", "P17"}));
+
+    // Stopped while the device is asked who it is: said to be interrupted.
+    QProcess stopped;
+    stopped.setReadChannel(QProcess::StandardError);
+    stopped.start(QStringLiteral(TERVO_CLI), {"restore", "--port", silent.Path(), "--values",
+                                              Path("values.csv"), Path("fleet.snapshot")});
+    while (!stopped.canReadLine() && stopped.waitForReadyRead(10'000)) {
+    }
+    ::kill(pid_t(stopped.processId()), SIGINT);
+    EXPECT_TRUE(stopped.waitForFinished(20'000));
+    EXPECT_TRUE(QString::fromLocal8Bit(stopped.readAllStandardError())
+                    .contains(silent.Path() + ": interrupted; no answer to (T01,0); 3 not sent"));
 }
 
 // A bench session: trackers plugged in one after another, one finding its fix late, one
@@ -193,12 +244,13 @@ TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
     QDir().mkpath(Path("bench"));
     const auto link = [this](const char* id) { return Path("bench/tracker") + id; };
     TStation station({"--template", Path("fleet.snapshot"), "--values", Path("values.csv"),
-                      "--require-signal", "gps=3", "--signal-wait", "4", "--watch",
+                      "--require-signal", "gps=3", "--signal-wait", "5", "--watch",
                       Path("bench/tracker*"), "--report", Path("station.jsonl"), "--records",
                       Path("records.sqlite")});
     station.WaitFor("station: waiting for trackers");
 
-    TDevSim late({"--id", "401", "--link", link("401"), "--signal-after", "1"});
+    // Its levels come after the ask at 3 s, before the wait is over: asked once more at 5 s.
+    TDevSim late({"--id", "401", "--link", link("401"), "--signal-after", "4.5"});
     TDevSim unplugged(
         {"--id", "402", "--link", link("402"), "--hangup-after", "4", "--replug-after", "0.5"});
     TDevSim weak({"--id", "403", "--link", link("403"), "--gps", "1"});
@@ -230,8 +282,12 @@ TEST_F(FleetTest, StationProvisionsTrackersAsTheyArePluggedIn) {
     ASSERT_TRUE(QFile::remove(link("406")));
     EXPECT_TRUE(station.WaitFor("ID 406 on " + link("406") + ": unplugged after ")
                     .contains(QRegularExpression("after [0-5] of 6 commands")));
+    // Back under two names at once: opened once.
     ASSERT_TRUE(QFile::link(linked.Path(), link("406")));
-    station.WaitFor("ID 406 on " + link("406") + ": provisioned");
+    ASSERT_TRUE(QFile::link(linked.Path(), link("406-again")));
+    const QString opened =
+        station.WaitFor("already being worked on").section(" is ", 1).section(", already", 0, 0);
+    station.WaitFor("ID 406 on " + opened + ": provisioned");
 
     TDevSim slow({"--id", "405", "--link", link("405"), "--delay-ms", "300"});
     station.WaitFor(link("405") + ": restore: writing");

@@ -15,6 +15,7 @@
 #include "uRecorder.h"
 #include "uSnapshot.h"
 #include "uSnapshotDiff.h"
+#include "uUtils.h"
 #include "uValuesFile.h"
 
 #include <QCoreApplication>
@@ -293,8 +294,8 @@ int main(int argc, char** argv) {
             (void)WriteFileAtomic(options->Report, CliReportJson(results));
         }
         if (!options->Quiet && device.Opened()) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(device.Port()),
-                         qPrintable(CliSummary(results.back())));
+            std::fprintf(stderr, "%s: %s\n", qPrintable(EscapeControls(device.Port())),
+                         qPrintable(EscapeControls(CliSummary(results.back()))));
         }
     };
     const auto devices = RunDevices(

@@ -4,6 +4,7 @@
 #include "uPortList.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 
@@ -339,6 +340,15 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
         if (options.Ports.removeDuplicates() > 0) {
             return usageError(QStringLiteral("a port is given twice"));
         }
+        for (qsizetype i = 0; i < options.Ports.size(); ++i) {
+            for (qsizetype j = 0; j < i; ++j) {
+                if (CanonicalPort(options.Ports[i]) == CanonicalPort(options.Ports[j])) {
+                    return usageError(QStringLiteral("a port is given twice: %1 and %2 are the "
+                                                     "same port")
+                                          .arg(options.Ports[j], options.Ports[i]));
+                }
+            }
+        }
         if (std::any_of(options.Ports.begin(), options.Ports.end(),
                         [](const QString& p) { return p.trimmed().isEmpty(); })) {
             return usageError(QStringLiteral("--port needs a port name"));
@@ -427,4 +437,10 @@ std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString
         }
     }
     return options;
+}
+
+QString CanonicalPort(const QString& port) {
+    const QString path = PortNameFromField(port);
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
 }

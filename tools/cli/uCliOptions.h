@@ -45,3 +45,7 @@ struct TCliOptions {
 // or --version returns nullopt with the text to print in help.
 std::optional<TCliOptions> ParseCliOptions(const QStringList& arguments, QString& error,
                                            QString& help);
+
+// The terminal behind a port, its links resolved: a link and its terminal are one device.
+// The port's path as it is when it does not exist.
+QString CanonicalPort(const QString& port);

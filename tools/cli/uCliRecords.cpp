@@ -6,6 +6,7 @@
 #include "uRecorder.h"
 #include "uSessionReportJson.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -141,6 +142,12 @@ int RunRecords(const TCliOptions& options) {
     const auto location = TRecordsLocation::Configured(options.Records, error);
     if (!location) {
         std::fprintf(stderr, "tervo-cli: %s\n", qPrintable(error));
+        return 2;
+    }
+    // Listing creates nothing: a database file that is not there cannot be read.
+    if (location->Kind == TRecordsLocation::TKind::SQLite && !QFileInfo::exists(location->Path)) {
+        std::fprintf(stderr, "tervo-cli: cannot read the records database %s: no such file\n",
+                     qPrintable(location->Display()));
         return 2;
     }
     TRecorder recorder(*location);

@@ -45,11 +45,12 @@ struct TJobResult {
     int Status;
 };
 
-constexpr std::array<TJobResult, 9> kJobResults = {{
+constexpr std::array<TJobResult, 10> kJobResults = {{
     {TProvisionResult::Confirmed, "confirmed", 0},
     {TProvisionResult::AlreadyDone, "already-provisioned", 0},
     {TProvisionResult::Differs, "differs", 1},
     {TProvisionResult::NotNamed, "not-in-values", 3},
+    {TProvisionResult::Unusable, "unusable", 3},
     {TProvisionResult::WeakSignal, "weak-signal", 3},
     {TProvisionResult::Unplugged, "unplugged", 3},
     {TProvisionResult::NoAnswer, "no-answer", 3},
@@ -144,7 +145,8 @@ QString CliSummary(const TCliResult& result) {
     const TProvisionOutcome* outcome = result.Outcome;
     const QString known = outcome ? outcome->Id : result.Report->Id;
     const QString id = known.isEmpty() ? QString() : QStringLiteral(" (ID %1)").arg(known);
-    if (outcome && outcome->Result == TProvisionResult::NotNamed) {
+    if (outcome && (outcome->Result == TProvisionResult::NotNamed ||
+                    outcome->Result == TProvisionResult::Unusable)) {
         return QStringLiteral("not written%1: %2").arg(id, outcome->Error);
     }
     const QString summary = SessionSummary(*result.Report, id);

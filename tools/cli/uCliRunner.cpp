@@ -2,6 +2,8 @@
 
 #include "uCliDevice.h"
 #include "uCliInterrupt.h"
+#include "uCliOptions.h"
+#include "uUtils.h"
 
 #include <QThread>
 #include <algorithm>
@@ -28,7 +30,8 @@ void TCliRunner::Start(std::unique_ptr<TCliDevice> device) {
     connect(thread, &QThread::finished, started, &TCliDevice::Release, Qt::DirectConnection);
     if (!FQuiet) {
         connect(started, &TCliDevice::Progress, this, [](const QString& port, const QString& text) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(port), qPrintable(text));
+            std::fprintf(stderr, "%s: %s\n", qPrintable(EscapeControls(port)),
+                         qPrintable(EscapeControls(text)));
         });
     }
     connect(started, &TCliDevice::Done, this, [this, started] { Ended(started); });
@@ -40,6 +43,16 @@ void TCliRunner::Start(std::unique_ptr<TCliDevice> device) {
 bool TCliRunner::IsRunning(const QString& port) const {
     return std::any_of(FRunning.begin(), FRunning.end(),
                        [&port](const TRunning& running) { return running.Device->Port() == port; });
+}
+
+QString TCliRunner::SameTerminal(const QString& port) const {
+    const QString terminal = CanonicalPort(port);
+    for (const TRunning& running : FRunning) {
+        if (running.Device->Port() != port && CanonicalPort(running.Device->Port()) == terminal) {
+            return running.Device->Port();
+        }
+    }
+    return QString();
 }
 
 void TCliRunner::Unplug(const QString& port) {

@@ -28,6 +28,9 @@ public:
     void Start(std::unique_ptr<TCliDevice> device);
     int Running() const { return int(FRunning.size()); }
     bool IsRunning(const QString& port) const;
+    // The port of a running device on the same terminal as port under another name; empty
+    // when there is none.
+    QString SameTerminal(const QString& port) const;
     // The device running on port, if any, stops as unplugged.
     void Unplug(const QString& port);
 

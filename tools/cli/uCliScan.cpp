@@ -3,6 +3,7 @@
 #include "uCliOptions.h"
 #include "uPortList.h"
 #include "uPortProbe.h"
+#include "uUtils.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -90,6 +91,12 @@ QString Table(const std::vector<TPortProbe>& probes) {
                 words += QStringLiteral(": ") + probe.Error.section(QLatin1Char('\n'), 0, 0);
             }
             rows.push_back({probe.Port, words});
+        }
+    }
+    // What the device sent is shown, never acted on by the terminal.
+    for (QStringList& row : rows) {
+        for (QString& cell : row) {
+            cell = EscapeControls(cell);
         }
     }
     std::vector<qsizetype> widths(rows.front().size(), 0);

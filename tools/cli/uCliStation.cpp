@@ -4,6 +4,7 @@
 #include "uCliOptions.h"
 #include "uCliRecords.h"
 #include "uCliReport.h"
+#include "uUtils.h"
 #include "uValuesFile.h"
 
 #include <QDateTime>
@@ -51,6 +52,7 @@ QString Account(const TProvisionOutcome& outcome) {
             .arg(values)
             .arg(differing().join(QStringLiteral(", ")));
     case TProvisionResult::NotNamed:
+    case TProvisionResult::Unusable:
         return QStringLiteral("not written: %1").arg(outcome.Error);
     case TProvisionResult::WeakSignal:
         return QStringLiteral("failed: %1 values written and confirmed, but the signal is too "
@@ -117,6 +119,14 @@ void TCliStation::Appeared(const QString& port) {
         FAgain.insert(port);
         return;
     }
+    // One terminal under two names (a link and the terminal) is opened once.
+    if (const QString other = FRunner.SameTerminal(port); !other.isEmpty()) {
+        if (!FOptions.Quiet) {
+            std::fprintf(stderr, "station: %s is %s, already being worked on\n",
+                         qPrintable(EscapeControls(port)), qPrintable(EscapeControls(other)));
+        }
+        return;
+    }
     StartDevice(port);
 }
 
@@ -152,7 +162,7 @@ void TCliStation::DeviceEnded(std::unique_ptr<TCliDevice> device) {
 void TCliStation::Keep(const TCliDevice& device) {
     const TProvisionOutcome outcome = device.Outcome().value_or(TProvisionOutcome{});
     const TCliResult result{device.Port(), &device.Report(), &outcome};
-    std::printf("%s\n", qPrintable(Line(result.Port, outcome)));
+    std::printf("%s\n", qPrintable(EscapeControls(Line(result.Port, outcome))));
     std::fflush(stdout);
     if (FReport) {
         TJsonFields first = {
@@ -238,8 +248,9 @@ int TCliStation::Summary() const {
                                      .arg(names.join(QStringLiteral(", ")));
     };
     std::printf("station summary: provisioned %s; failed %s; interrupted %s\n",
-                qPrintable(group(provisioned)), qPrintable(group(failed)),
-                qPrintable(group(interrupted)));
+                qPrintable(EscapeControls(group(provisioned))),
+                qPrintable(EscapeControls(group(failed))),
+                qPrintable(EscapeControls(group(interrupted))));
     std::fflush(stdout);
     return status;
 }
