@@ -425,6 +425,7 @@ void TExchangeEngine::ComPortRxChar(qint64 Count) {
         if (bytes.isEmpty()) {
             break;
         }
+        FReplyRead.start();
         FReceived += bytes.size();
         FRxBuffer.append(bytes);
         FArrivals.push_back({FReceived, QDateTime::currentDateTime()});
@@ -452,7 +453,6 @@ void TExchangeEngine::ProcessRxBuffer() {
         if (!framed) {
             continue;
         }
-        FReplyRead.start();
         FHost.AddLog(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]),
                              QString::fromLatin1(text), arrived));
         const bool answersHead = !FCmdList.empty() && AnswersCommand(text, FCmdList.front());
