@@ -2,6 +2,7 @@
 
 #include "uLanguage.h"
 #include "uParamCatalogue.h"
+#include "uReadOnlyCell.h"
 #include "uWindowRecords.h"
 
 #include <QDialogButtonBox>
@@ -49,13 +50,6 @@ const char* const kCloseTip = "Closes the history";
 
 QString Tr(const char* text) {
     return TranslateText(QString::fromLatin1(text));
-}
-
-QTableWidgetItem* Cell(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    item->setToolTip(text);
-    return item;
 }
 
 QTableWidget* Table(const char* const* headers, int count, const QString& name, QWidget* parent) {
@@ -200,7 +194,7 @@ void TRecordsHistoryDialog::btnHistoryShowClick() {
             QLocale::c().toString(double(r.DurationMs) / 1000.0, 'f', 1) + QStringLiteral(" s"),
             r.Detail};
         for (int column = 0; column < int(cells.size()); ++column) {
-            FJobs->setItem(row, column, Cell(cells[column]));
+            FJobs->setItem(row, column, ReadOnlyCell(cells[column]));
         }
     }
     FJobs->resizeColumnsToContents();
@@ -250,7 +244,7 @@ void TRecordsHistoryDialog::ShowRecord(int row) {
             state.value(QStringLiteral("sent")).toString(),
             state.value(QStringLiteral("device")).toString()};
         for (int column = 0; column < int(cells.size()); ++column) {
-            FStates->setItem(line, column, Cell(cells[column]));
+            FStates->setItem(line, column, ReadOnlyCell(cells[column]));
         }
     }
     FStates->resizeColumnsToContents();

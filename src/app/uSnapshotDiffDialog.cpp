@@ -1,6 +1,7 @@
 #include "uSnapshotDiffDialog.h"
 
 #include "uLanguage.h"
+#include "uReadOnlyCell.h"
 #include "uSnapshotValues.h"
 
 #include <QDialogButtonBox>
@@ -25,13 +26,6 @@ constexpr std::array<const char*, 3> kHeaders = {"Setting", "Snapshot", "Device"
 
 QString Tr(const char* text) {
     return TranslateText(QString::fromLatin1(text));
-}
-
-QTableWidgetItem* Cell(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    item->setToolTip(text);
-    return item;
 }
 
 } // namespace
@@ -65,17 +59,18 @@ TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool
     for (int row = 0; row < int(rows.size()); ++row) {
         const TDiffRow& diff = rows[row];
         FKeys.append(diff.Key);
-        QTableWidgetItem* setting = Cell(diff.Caption);
+        QTableWidgetItem* setting = ReadOnlyCell(diff.Caption);
         if (choose) {
             setting->setFlags(setting->flags() | Qt::ItemIsUserCheckable);
             setting->setCheckState(Qt::Checked);
         }
         FTable->setItem(row, 0, setting);
-        FTable->setItem(row, 1,
-                        Cell(ShownValue(diff.A.value_or(QString()), diff.FaultA, ::TranslateText)));
         FTable->setItem(
-            row, 2,
-            Cell(diff.B ? ShownValue(*diff.B, diff.FaultB, ::TranslateText) : Tr(kCannotBeRead)));
+            row, 1,
+            ReadOnlyCell(ShownValue(diff.A.value_or(QString()), diff.FaultA, ::TranslateText)));
+        FTable->setItem(row, 2,
+                        ReadOnlyCell(diff.B ? ShownValue(*diff.B, diff.FaultB, ::TranslateText)
+                                            : Tr(kCannotBeRead)));
     }
     FTable->resizeColumnsToContents();
     FTable->horizontalHeader()->setStretchLastSection(true);
