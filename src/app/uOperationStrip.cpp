@@ -4,6 +4,7 @@
 #include "uExchangeEngine.h"
 #include "uLanguage.h"
 #include "uMessageService.h"
+#include "uUtils.h"
 #include "ui_uFrmMain.h"
 
 #include <QLabel>
@@ -74,13 +75,9 @@ QStringList TOperationStrip::ButtonTexts() {
 }
 
 QStringList TOperationStrip::Texts() {
-    QStringList texts;
-    for (const char* text :
-         {kResumeToolTip, kCancelToolTip, kFactoryNote, kRadiusNote, kDayLogError, kDayLogCaption,
-          "Outcome", "Late answer", "Differs", "Resume", "Line lost"}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kResumeToolTip, kCancelToolTip, kFactoryNote, kRadiusNote, kDayLogError,
+                        kDayLogCaption, "Outcome", "Late answer", "Differs", "Resume",
+                        "Line lost"});
 }
 
 void TOperationStrip::ApplyTexts() {

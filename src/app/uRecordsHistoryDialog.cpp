@@ -3,6 +3,7 @@
 #include "uLanguage.h"
 #include "uParamCatalogue.h"
 #include "uReadOnlyCell.h"
+#include "uUtils.h"
 #include "uWindowRecords.h"
 
 #include <QDialogButtonBox>
@@ -144,11 +145,9 @@ TRecordsHistoryDialog::TRecordsHistoryDialog(TWindowRecords& records, const QStr
 QStringList TRecordsHistoryDialog::Texts() {
     QStringList texts;
     // "Close" is the window's text already.
-    for (const char* text :
-         {kTitle, kIdLabel, kIdTip, kShowText, kShowTip, kJobsLabel, kJobsTip, kStatesLabel,
-          kStatesTip, kNone, kNoId, kCannotRead, kWho, kDevice, kTemplate, kValues, kNotKnown}) {
-        texts.append(QString::fromLatin1(text));
-    }
+    texts += Latin1Texts({kTitle, kIdLabel, kIdTip, kShowText, kShowTip, kJobsLabel, kJobsTip,
+                          kStatesLabel, kStatesTip, kNone, kNoId, kCannotRead, kWho, kDevice,
+                          kTemplate, kValues, kNotKnown});
     for (const char* header : kJobHeaders) {
         texts.append(QString::fromLatin1(header));
     }

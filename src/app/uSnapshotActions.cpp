@@ -12,6 +12,7 @@
 #include "uSnapshotDiff.h"
 #include "uSnapshotDiffDialog.h"
 #include "uSnapshotValues.h"
+#include "uUtils.h"
 #include "uWindowRecords.h"
 #include "ui_uFrmMain.h"
 
@@ -129,21 +130,15 @@ QStringList TSnapshotActions::Texts() {
     for (const char* text : kButtonTexts) {
         texts.append(QString::fromLatin1(text));
     }
-    for (const char* text : {kFilter, kStopped, kNoDifference, kOtherDevice, kAllConfirmed,
-                             kStillDiffer, kReplace, kNotSavable}) {
-        texts.append(QString::fromLatin1(text));
-    }
+    texts += Latin1Texts({kFilter, kStopped, kNoDifference, kOtherDevice, kAllConfirmed,
+                          kStillDiffer, kReplace, kNotSavable});
     return texts + TSnapshotDiffDialog::Texts();
 }
 
 QStringList TSnapshotActions::OperationTexts() {
-    QStringList texts;
-    for (const char* text :
-         {kReadingStep, kSaved, kNotSaved, kNothingSaved, kDeclined, kNothingWritten, kChoose,
-          kRestored, kRestoredDiffer, kWritten, kNoneWritten, kSame, kDiffer}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kReadingStep, kSaved, kNotSaved, kNothingSaved, kDeclined, kNothingWritten,
+                        kChoose, kRestored, kRestoredDiffer, kWritten, kNoneWritten, kSame,
+                        kDiffer});
 }
 
 void TSnapshotActions::ForgetDevice() {

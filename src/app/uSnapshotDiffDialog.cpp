@@ -3,6 +3,7 @@
 #include "uLanguage.h"
 #include "uReadOnlyCell.h"
 #include "uSnapshotValues.h"
+#include "uUtils.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -109,10 +110,7 @@ QStringList TSnapshotDiffDialog::CheckedKeys() const {
 QStringList TSnapshotDiffDialog::Texts() {
     QStringList texts;
     // "Close" and "Cancel" are the window's texts already.
-    for (const char* text :
-         {kCompareTitle, kRestoreTitle, kRestoreHint, kCannotBeRead, kWriteText}) {
-        texts.append(QString::fromLatin1(text));
-    }
+    texts += Latin1Texts({kCompareTitle, kRestoreTitle, kRestoreHint, kCannotBeRead, kWriteText});
     for (const char* header : kHeaders) {
         texts.append(QString::fromLatin1(header));
     }

@@ -5,6 +5,7 @@
 #include "uLanguage.h"
 #include "uMessageService.h"
 #include "uSnapshot.h"
+#include "uUtils.h"
 #include "uValuesFile.h"
 
 #include <QDialogButtonBox>
@@ -30,11 +31,7 @@ QString Tr(const char* text) {
 } // namespace
 
 QStringList TSnapshotValues::Texts() {
-    QStringList texts;
-    for (const char* text : {kButtonText, kButtonTip, kFilter, kNotNamed, kNote, kNothing}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kButtonText, kButtonTip, kFilter, kNotNamed, kNote, kNothing});
 }
 
 QPushButton* TSnapshotValues::AddButton(QDialogButtonBox& buttons) {

@@ -9,6 +9,7 @@
 #include "uRecorder.h"
 #include "uRecordsHistoryDialog.h"
 #include "uSessionReportJson.h"
+#include "uUtils.h"
 #include "ui_uFrmMain.h"
 
 #include <QDir>
@@ -91,11 +92,8 @@ void TWindowRecords::PlaceOn(QWidget* page) {
 TWindowRecords::~TWindowRecords() = default;
 
 QStringList TWindowRecords::Texts() {
-    QStringList texts;
-    for (const char* text :
-         {kBoxTitle, kHistoryText, kHistoryTip, kWhere, kWhereTip, kUnusable, kLost}) {
-        texts.append(QString::fromLatin1(text));
-    }
+    QStringList texts =
+        Latin1Texts({kBoxTitle, kHistoryText, kHistoryTip, kWhere, kWhereTip, kUnusable, kLost});
     return texts + TRecordsHistoryDialog::Texts();
 }
 

@@ -80,12 +80,7 @@ QString TFieldRule::Shown(QChar c) {
 }
 
 QStringList TFieldRule::Texts() {
-    QStringList texts;
-    for (const char* text :
-         {kCharText, kLengthText, kRangeText, kSwitchText, kPlusText, kCoordText}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kCharText, kLengthText, kRangeText, kSwitchText, kPlusText, kCoordText});
 }
 
 bool TFieldRule::Allows(QChar c) const {

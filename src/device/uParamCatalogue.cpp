@@ -398,10 +398,8 @@ const TFieldRule* TParamCatalogue::FieldRule(QStringView key, int field) {
 
 QStringList TParamCatalogue::Texts() {
     QStringList texts = TFieldRule::Texts();
-    for (const char* text : {kFieldsText, kCountFirstText, kCountText, kIndexText, kTooLongText,
-                             kNotAParamText, kReadOnlyText, kNotACommandText}) {
-        texts.append(QString::fromLatin1(text));
-    }
+    texts += Latin1Texts({kFieldsText, kCountFirstText, kCountText, kIndexText, kTooLongText,
+                          kNotAParamText, kReadOnlyText, kNotACommandText});
     QStringList captions;
     for (const TParamEntry& entry : Entries()) {
         for (const TFieldRule& rule : entry.Rules) {

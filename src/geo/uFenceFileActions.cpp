@@ -5,6 +5,7 @@
 #include "uGeoFenceModel.h"
 #include "uLanguage.h"
 #include "uMessageService.h"
+#include "uUtils.h"
 #include "ui_uFrmMain.h"
 
 #include <QDir>
@@ -75,13 +76,9 @@ TFenceFileActions::TFenceFileActions(Ui::TFrmMain& ui, IMessageService& messages
 }
 
 QStringList TFenceFileActions::Texts() {
-    QStringList texts;
-    for (const char* text :
-         {kExportText, kImportText, kExportTip, kImportTip, kImportFilter, kNothingSet, kReplace,
-          kRefused, kTakes, kReplaces, kUntilWritten, kImportedMark, kExportFilter}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kExportText, kImportText, kExportTip, kImportTip, kImportFilter,
+                        kNothingSet, kReplace, kRefused, kTakes, kReplaces, kUntilWritten,
+                        kImportedMark, kExportFilter});
 }
 
 QStringList TFenceFileActions::ExchangeTexts() {

@@ -190,12 +190,8 @@ QString RefusedNote(const TCmdItem& cmd, const QString& fault,
 }
 
 QStringList OutcomeNoteTexts() {
-    QStringList texts;
-    for (const char* text :
-         {kUnusableNote, kRefusedNote, kTooLongText, kCannotCarryText, kNotSentLogLabel}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts(
+        {kUnusableNote, kRefusedNote, kTooLongText, kCannotCarryText, kNotSentLogLabel});
 }
 
 QString TBatchOutcome::InFlight() const {
@@ -210,22 +206,14 @@ QString BatchLabel(const QString& caption) {
 }
 
 QStringList OutcomeTexts() {
-    QStringList texts;
-    for (const char* text : {kNoAnswerLogLabel, kRunningText, kCompleteText, kCompleteWritesText,
-                             kNoAnswerText, kLineLostText, kPortClosedText, kCancelledText}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kNoAnswerLogLabel, kRunningText, kCompleteText, kCompleteWritesText,
+                        kNoAnswerText, kLineLostText, kPortClosedText, kCancelledText});
 }
 
 QStringList OutcomeCountTexts() {
-    QStringList texts;
-    for (const char* text :
-         {kCompleteCountsText, kGaveUpText, kSupersededText, kInterruptedText, kWritesCount,
-          kReadsCount, kUnusableCount, kRefusedCount, kNoAnswerCount, kNotSentCount}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kCompleteCountsText, kGaveUpText, kSupersededText, kInterruptedText,
+                        kWritesCount, kReadsCount, kUnusableCount, kRefusedCount, kNoAnswerCount,
+                        kNotSentCount});
 }
 
 QString OutcomeText(const TBatchOutcome& o,

@@ -172,3 +172,12 @@ QString ColorToHtml(std::int32_t color) {
                             .toUpper();
     return QLatin1Char('#') + hex.sliced(4, 2) + hex.sliced(2, 2) + hex.sliced(0, 2);
 }
+
+QStringList Latin1Texts(std::initializer_list<const char*> texts) {
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(texts.size()));
+    for (const char* text : texts) {
+        list.append(QString::fromLatin1(text));
+    }
+    return list;
+}

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 
 // Text routines between the device link and the rest of the program: the device frame,
@@ -57,3 +58,6 @@ std::optional<std::int64_t> CoordToSteps(const QString& text);
 
 // A colour value whose low byte is red, as "#RRGGBB".
 QString ColorToHtml(std::int32_t color);
+
+// Texts kept as Latin-1 literals, as a list in the same order (a unit's translation texts).
+QStringList Latin1Texts(std::initializer_list<const char*> texts);

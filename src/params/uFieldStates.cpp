@@ -106,11 +106,7 @@ TFieldStates::TFieldStates(Ui::TFrmMain& ui, TExchangeEngine& engine, TGeoFenceM
 }
 
 QStringList TFieldStates::Texts() {
-    QStringList texts;
-    for (const char* text : {kEditedText, kDiffersText, kUnconfirmedText, kOnText, kOffText}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kEditedText, kDiffersText, kUnconfirmedText, kOnText, kOffText});
 }
 
 QStringList TFieldStates::FaultTexts() {

@@ -8,6 +8,7 @@
 #include "uParamControls.h"
 #include "uReplyHandler.h"
 #include "uUploadSchedule.h"
+#include "uUtils.h"
 #include "ui_uFrmMain.h"
 
 #include <QGuiApplication>
@@ -53,12 +54,8 @@ void TParamGroups::Read(std::initializer_list<int> numbers) {
 }
 
 QStringList TParamGroups::Texts() {
-    QStringList texts;
-    for (const char* text : {kStatusQueryText, kVolumeText, kFactoryDefaultQuestion,
-                             kIntervalNotANumber, kTimesNotANumber}) {
-        texts.append(QString::fromLatin1(text));
-    }
-    return texts;
+    return Latin1Texts({kStatusQueryText, kVolumeText, kFactoryDefaultQuestion, kIntervalNotANumber,
+                        kTimesNotANumber});
 }
 
 QString TParamGroups::GroupLabel(const QString& group, const QAbstractButton* button) {
