@@ -37,6 +37,11 @@ public:
         FWindow->PresetBaud(QStringLiteral("115200"));
         FWindow->Controls().btn_Switch->click();
         FWindow->Controls().cbTipOnOK->setChecked(false);
+        // Drawn and idle, as the window stands when the technician reaches for a button.
+        const QDeadlineTimer settled(kSettleMs);
+        while (!settled.hasExpired()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
     }
     ~TWindowOnSimPty() {
         FWindow.reset();
@@ -67,6 +72,8 @@ public:
     QString Error; // why the simulated device did not start
 
 private:
+    static constexpr int kSettleMs = 300;
+
     QTemporaryDir FFolder;
     TSimPty FSim{TSimOptions{}};
     TSilentMessages FMessages;

@@ -774,6 +774,7 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    FEngine->HandOverSentLine();
     if (FComPort->IsOpen()) {
         try {
             FComPort->Close();

@@ -19,6 +19,9 @@ TExchangeEngine::TExchangeEngine(ICommPort& port, IEngineHost& host, QObject* pa
     : QObject(parent), FPort(port), FHost(host) {
     tmOverTime.setInterval(1000);
     connect(&tmOverTime, &QTimer::timeout, this, &TExchangeEngine::tmOverTimeTimer);
+    tmSentLine.setSingleShot(true);
+    tmSentLine.setInterval(kSentLineDelayMs);
+    connect(&tmSentLine, &QTimer::timeout, this, &TExchangeEngine::HandOverSentLine);
     connect(&FPort, &ICommPort::RxChar, this, &TExchangeEngine::ComPortRxChar);
     // Connected before anyone else can be: the batch has ended before the window reacts.
     connect(&FPort, &ICommPort::LineLost, this, [this] { AbortBatch(TBatchEnd::LineLost); });
@@ -188,9 +191,9 @@ bool TExchangeEngine::RefuseHead() {
     FHeadSent = false;
     --FBatchLeft;
     SetProgressCount(FBarTotal - FBatchLeft);
-    FHost.AddLog(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNotSentLogLabel)),
-                         QString::fromLatin1(CommandText(head))) +
-                 QStringLiteral(" : ") + EscapeControls(*fault));
+    Log(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNotSentLogLabel)),
+                QString::fromLatin1(CommandText(head))) +
+        QStringLiteral(" : ") + EscapeControls(*fault));
     if (FBatch) {
         ++FBatch->Refused;
         if (FBatch->Note.isEmpty()) {
@@ -278,6 +281,7 @@ void TExchangeEngine::EndBatch(TBatchEnd end) {
 }
 
 void TExchangeEngine::AbortBatch(TBatchEnd end) {
+    HandOverSentLine();
     if (end == TBatchEnd::LineLost || end == TBatchEnd::PortClosed) {
         FLate.clear(); // no answer can come on a line that is gone
     }
@@ -285,6 +289,7 @@ void TExchangeEngine::AbortBatch(TBatchEnd end) {
 }
 
 void TExchangeEngine::ReportBatch() {
+    HandOverSentLine();
     if (FBatch) {
         if (FBatch->End == TBatchEnd::Running) {
             FBatch->ElapsedMs = FBatchClock.isValid() ? FBatchClock.elapsed() : 0;
@@ -324,9 +329,28 @@ void TExchangeEngine::SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QStri
     }
     FLastRW = RW;
     const QByteArray text = CommandText(cmd);
-    WritePort(FrameOrThrow(text));
-    FHost.AddLog(
-        LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), QString::fromLatin1(text)));
+    if (!WritePort(FrameOrThrow(text))) {
+        return;
+    }
+    // Its line is handed over once the reply has been read, or shortly when none comes: the
+    // window's drawing of it must not hold up the reading of the reply.
+    HandOverSentLine();
+    FSentLine = TSentLine{text, QDateTime::currentMSecsSinceEpoch()};
+    tmSentLine.start();
+}
+
+void TExchangeEngine::HandOverSentLine() {
+    tmSentLine.stop();
+    if (const std::optional<TSentLine> sent = std::exchange(FSentLine, std::nullopt)) {
+        FHost.AddLog(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")),
+                             QString::fromLatin1(sent->Text),
+                             QDateTime::fromMSecsSinceEpoch(sent->SentMs)));
+    }
+}
+
+void TExchangeEngine::Log(const QString& line) {
+    HandOverSentLine();
+    FHost.AddLog(line);
 }
 
 void TExchangeEngine::SendTyped(const QByteArray& text) {
@@ -336,8 +360,7 @@ void TExchangeEngine::SendTyped(const QByteArray& text) {
         throw TLinkError(*fault);
     }
     const QByteArray frame = FrameOrThrow(text);
-    FHost.AddLog(
-        LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), QString::fromLatin1(text)));
+    Log(LogLine(">>", FHost.TranslateText(QStringLiteral("Send")), QString::fromLatin1(text)));
     WritePort(frame);
 }
 
@@ -351,14 +374,15 @@ QByteArray TExchangeEngine::FrameOrThrow(const QByteArray& text) {
     return *std::move(frame);
 }
 
-void TExchangeEngine::WritePort(const QByteArray& Frame) {
+bool TExchangeEngine::WritePort(const QByteArray& Frame) {
     if (FPort.IsOpen()) {
         FPort.Write(Frame);
-        return;
+        return true;
     }
     AbortBatch(TBatchEnd::LineLost);
     ClearQueue();
     SetBusy(false);
+    return false;
 }
 
 void TExchangeEngine::NextCmd() {
@@ -399,7 +423,7 @@ void TExchangeEngine::NextCmd() {
 
 void TExchangeEngine::ClearQueue() {
     EndBatch(TBatchEnd::Superseded);
-    FHost.AddLog(QString());
+    Log(QString());
     FConsumed += FRxBuffer.size();
     FRxBuffer.clear();
     ForgetArrivals();
@@ -426,6 +450,7 @@ void TExchangeEngine::ComPortRxChar(qint64 Count) {
             break;
         }
         FReplyRead.start();
+        HandOverSentLine();
         FReceived += bytes.size();
         FRxBuffer.append(bytes);
         FArrivals.push_back({FReceived, QDateTime::currentDateTime()});
@@ -453,8 +478,8 @@ void TExchangeEngine::ProcessRxBuffer() {
         if (!framed) {
             continue;
         }
-        FHost.AddLog(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]),
-                             QString::fromLatin1(text), arrived));
+        Log(LogLine("<<", FHost.TranslateText(kLabels[FLastRW == kCmdRead ? 0 : 1]),
+                    QString::fromLatin1(text), arrived));
         const bool answersHead = !FCmdList.empty() && AnswersCommand(text, FCmdList.front());
         const QPointer<TExchangeEngine> alive(this);
         const TReplyContext outer =
@@ -519,6 +544,7 @@ void TExchangeEngine::BoundRxBuffer() {
 }
 
 void TExchangeEngine::tmOverTimeTimer() {
+    HandOverSentLine();
     ++FOverTimeTicks;
     if (FOverTimeTicks < kOverTimeTicks) {
         return;
@@ -533,8 +559,8 @@ void TExchangeEngine::tmOverTimeTimer() {
     }
     SetBusy(false);
     if (!FCmdList.empty()) {
-        FHost.AddLog(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNoAnswerLogLabel)),
-                             QString::fromLatin1(CommandText(FCmdList.front()))));
+        Log(LogLine("!!", FHost.TranslateText(QString::fromLatin1(kNoAnswerLogLabel)),
+                    QString::fromLatin1(CommandText(FCmdList.front()))));
     }
     if (FStopAfterHead) {
         StopHere();
@@ -546,8 +572,10 @@ void TExchangeEngine::tmOverTimeTimer() {
 
 void TExchangeEngine::Wait(std::chrono::nanoseconds length) {
     // Events keep flowing during the pause, so a reply can be handled inside it. The event
-    // loop's timers wake a millisecond or two late: the last moments are slept instead.
+    // loop's timers wake a millisecond or two late: the last moments are slept instead, and
+    // the very last are waited out awake, as a sleep overruns by a tenth of a millisecond.
     constexpr std::chrono::milliseconds kSlept(3);
+    constexpr std::chrono::microseconds kAwake(200);
     const QDeadlineTimer deadline(length, Qt::PreciseTimer);
     if (length > kSlept) {
         QEventLoop loop;
@@ -555,7 +583,10 @@ void TExchangeEngine::Wait(std::chrono::nanoseconds length) {
                            Qt::PreciseTimer, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    std::this_thread::sleep_for(std::chrono::nanoseconds(deadline.remainingTimeNSecs()));
+    std::this_thread::sleep_for(std::chrono::nanoseconds(deadline.remainingTimeNSecs()) - kAwake);
+    while (!deadline.hasExpired()) {
+        std::this_thread::yield();
+    }
 }
 
 void TExchangeEngine::SetProgress(int total, int count) {

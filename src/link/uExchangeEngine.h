@@ -51,7 +51,8 @@ public:
     // Throws TLinkError when the port fails the write or the command is refused (its text
     // is the reason).
     void SendCmd(std::int32_t ParamNo, std::uint8_t RW, const QString& Args, std::uint8_t Kind);
-    void WritePort(const QByteArray& Frame);
+    // False when the port is closed: the batch ends there and nothing is written.
+    bool WritePort(const QByteArray& Frame);
     // A command typed by the user, framed unchanged and logged before the write. It bypasses
     // the queue: busy state, time-out and reply label stay as they are. Throws TLinkError
     // before logging anything when no frame can carry the text (LineFault).
@@ -113,6 +114,10 @@ public:
     static QString LogLine(const char* direction, const QString& label, const QString& text,
                            const QDateTime& when = QDateTime::currentDateTime());
 
+    // The line of the command last sent is handed to the host once its reply has been read, or
+    // shortly after when none comes; this hands it over now.
+    void HandOverSentLine();
+
     // Tests run the same logic with shorter time-out ticks and pauses.
     void SetTimingForTests(int tickMs, int pauseMs);
 
@@ -128,6 +133,8 @@ private:
     void SetProgress(int total, int count);
     void SetProgressCount(int count) { SetProgress(FBarTotal, count); }
     void BoundRxBuffer();
+    // The host's transcript, after the line of the command last sent.
+    void Log(const QString& line);
     static QByteArray FrameOrThrow(const QByteArray& text);
 
     // Sends the head; when the line refuses, the batch is abandoned and the error returned.
@@ -168,7 +175,13 @@ private:
         qint64 End = 0; // bytes received on the line up to this read
         QDateTime When;
     };
+    // A command written to the line whose transcript line is still to be handed over.
+    struct TSentLine {
+        QByteArray Text;
+        qint64 SentMs = 0; // since the epoch
+    };
     static constexpr int kLateCommands = 8;
+    static constexpr int kSentLineDelayMs = 20;
 
     ICommPort& FPort;
     IEngineHost& FHost;
@@ -179,6 +192,8 @@ private:
     int FOverTimeTicks = 0;
     std::uint8_t FLastRW = 0;
     QTimer tmOverTime;
+    QTimer tmSentLine;
+    std::optional<TSentLine> FSentLine;
     int FPauseMs = 50;
     int FBarTotal = 0;
     int FBarCount = 0;

@@ -109,6 +109,48 @@ TEST_F(EngineTest, SendsABatchStrictlyOneAfterAnotherAndEndsIdle) {
                            "<< Read : (1,P17,CAR)", ">> Send : (P10,0)", "<< Read : (1,P10,20)"}));
 }
 
+// Nothing reaches the window between a write and the reading of its reply; the line of the
+// command sent then comes first, and on its own shortly after.
+TEST_F(EngineTest, TheLineOfACommandSentComesBeforeWhateverFollowsIt) {
+    const auto wait = [](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    const struct {
+        const char* Case;
+        std::function<void()> Then;
+        QStringList Ends;
+    } cases[] = {
+        {"its reply",
+         [&] { Port.Feed(Reply("(1,P03,5)")); },
+         {">> Send : (P03,0)", "<< Read : (1,P03,5)"}},
+        {"no answer",
+         [&] {
+             for (int tick = 0; tick < 3; ++tick) {
+                 Engine.tmOverTimeTimer();
+             }
+         },
+         {">> Send : (P03,0)", "!! No answer : (P03,0)"}},
+        {"a cancel", [&] { Engine.Cancel(); }, {">> Send : (P03,0)"}},
+        {"nothing", [&] { wait(100); }, {">> Send : (P03,0)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        Engine.Cancel();
+        Host.Log.clear();
+        Queue({3, 17});
+        Engine.StartSend(true);
+        EXPECT_TRUE(Host.Log.isEmpty());
+        c.Then();
+        const QStringList lines = Host.Lines();
+        ASSERT_EQ(lines.size(), c.Ends.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(lines[i].endsWith(c.Ends[i])) << lines[i].toStdString();
+        }
+    }
+}
+
 TEST_F(EngineTest, PausesBeforeEachFollowingCommand) {
     Engine.SetTimingForTests(60'000, 50);
     Queue({3, 17});
@@ -132,8 +174,9 @@ TEST_F(EngineTest, WaitsForTheClosingDelimiterOfASplitReply) {
     Queue({3});
     Engine.StartSend(true);
     const QByteArray frame = Reply("(1,P03,5)");
+    Port.Feed(frame.first(1)); // hands over the line of the command sent
     const int logged = Host.Log.size();
-    for (const char byte : frame.chopped(1)) {
+    for (const char byte : frame.sliced(1).chopped(1)) {
         Port.Feed(QByteArray(1, byte));
     }
     EXPECT_EQ(Host.Log.size(), logged);
@@ -234,8 +277,8 @@ TEST_F(EngineTest, AClosedPortEndsTheBatchWithoutWriting) {
     EXPECT_TRUE(Port.Written.isEmpty());
     EXPECT_EQ(Engine.QueueLength(), 0);
     EXPECT_FALSE(Engine.IsBusy());
-    EXPECT_FALSE(Host.ButtonsEnabled); // no device operations on a closed port
-    EXPECT_EQ(Host.Lines(), (QStringList{"", ">> Send : (P03,0)"}));
+    EXPECT_FALSE(Host.ButtonsEnabled);        // no device operations on a closed port
+    EXPECT_EQ(Host.Lines(), QStringList{""}); // and no line claims a send
 }
 
 TEST_F(EngineTest, AnUnpluggedLineIsNeverWrittenAgain) {
