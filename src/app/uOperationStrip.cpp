@@ -112,6 +112,7 @@ void TOperationStrip::ShowStep(const QString& text) {
 }
 
 void TOperationStrip::LogEvent(const char* what, const QString& text) {
+    FEngine.HandOverSentLine(); // the command sent comes first
     FDayLog(TExchangeEngine::LogLine("==", Tr(what), text));
 }
 
