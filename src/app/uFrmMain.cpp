@@ -509,7 +509,7 @@ QStringList TFrmMain::AddedTexts() {
            TSnapshotValues::Texts() + TWindowRecords::Texts() + OutcomeNoteTexts() +
            TFieldStates::FaultTexts() + TRecordsHistoryDialog::TipTexts() +
            TOperationStrip::Texts() + TSnapshotActions::OperationTexts() +
-           TFieldStates::ResetTexts();
+           TFieldStates::ResetTexts() + OutcomeWriteTexts() + TSnapshotActions::RetryTexts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

@@ -95,11 +95,12 @@ void TOperationStrip::BeginOperation() {
     FOperation = true;
 }
 
-void TOperationStrip::EndOperation(const QString& text, bool succeeded) {
+void TOperationStrip::EndOperation(const QString& text, bool succeeded, TTrailer trailer) {
     FOperation = false;
     if (text.isEmpty()) {
         return;
     }
+    FTrailer = std::move(trailer);
     FOutcome->setText(text);
     LogEvent("Outcome", text);
     if (succeeded) {
@@ -108,6 +109,12 @@ void TOperationStrip::EndOperation(const QString& text, bool succeeded) {
 }
 
 void TOperationStrip::ShowStep(const QString& text) {
+    FOutcome->setText(text);
+}
+
+void TOperationStrip::ShowRetry(const QString& text) {
+    FRetry = text;
+    FRetryAnswered = FEngine.Batch() ? FEngine.Batch()->Answered : 0;
     FOutcome->setText(text);
 }
 
@@ -133,18 +140,28 @@ void TOperationStrip::ShowNotice() {
 }
 
 void TOperationStrip::BatchChanged(const TBatchOutcome& outcome) {
-    const bool started = outcome.End == TBatchEnd::Running && outcome.Answered == 0;
-    if (started) {
+    if (outcome.Serial != FSerial) {
+        FSerial = outcome.Serial;
         FNote.clear();
+        FTrailer = {};
+        FRetry.clear();
+    }
+    const bool ended = outcome.End != TBatchEnd::Running;
+    const bool stopped = outcome.End == TBatchEnd::NoAnswer && outcome.Resumable;
+    if (outcome.Answered != FRetryAnswered || (ended && !stopped)) {
+        FRetry.clear();
     }
     QString text = OutcomeText(outcome, ::TranslateText);
-    if (outcome.End == TBatchEnd::Complete && !FNote.isEmpty()) {
-        text += QLatin1Char(' ') + FNote;
+    if (outcome.End == TBatchEnd::Complete) {
+        text = JoinSentences(text, FNote);
     }
-    FOutcome->setText(text);
+    if (ended && !FOperation && FTrailer) {
+        text = JoinSentences(text, FTrailer());
+    }
+    FOutcome->setText(FRetry.isEmpty() ? text : FRetry);
     UpdateButtons();
-    const bool ended = outcome.End != TBatchEnd::Running;
-    if (ended) {
+    // A running operation logs its own end, once; a stop it takes up itself is none.
+    if (ended && !FOperation) {
         LogEvent("Outcome", text);
     }
     // The end as it happens; a late answer that changes the counts of an ended batch is no

@@ -41,9 +41,16 @@ public:
     // A user operation of several steps starts: its batches show their progress, and End
     // tells how it ended, once.
     void BeginOperation();
+    // What an operation adds to the account of the batch it ended with ("Nothing was saved."),
+    // asked again when a late answer changes that account.
+    using TTrailer = std::function<QString()>;
+
     // Shows and logs how the operation ended; with success, the notice when tips are on. An
     // empty text leaves the line as it is (another operation has taken it over).
-    void EndOperation(const QString& text, bool succeeded);
+    void EndOperation(const QString& text, bool succeeded, TTrailer trailer = {});
+    // The device left a command unanswered and the operation sends it again: said until the
+    // batch moves on or ends.
+    void ShowRetry(const QString& text);
     // Where a running operation stands between its batches.
     void ShowStep(const QString& text);
     bool OperationRunning() const { return FOperation; }
@@ -72,7 +79,11 @@ private:
     QPushButton* FResume = nullptr;
     QPushButton* FCancelBatch = nullptr;
     bool FOperation = false;
-    QString FNote;         // what a completed batch adds to its line (the factory default's)
-    bool FRunning = false; // the last batch reported was under way
+    QString FNote;          // what a completed batch adds to its line (the factory default's)
+    TTrailer FTrailer;      // what the ended operation adds to its last batch's line
+    QString FRetry;         // the command being sent again, while it is
+    int FRetryAnswered = 0; // the batch's count of answers when it was
+    int FSerial = 0;        // the batch last reported
+    bool FRunning = false;  // the last batch reported was under way
     bool FDayLogNoted = false;
 };

@@ -59,6 +59,9 @@ const char* const kWritten = "Written: %1.";
 const char* const kNoneWritten = "Nothing was written.";
 const char* const kSame = "%1 done: the device holds every value of the snapshot";
 const char* const kDiffer = "%1 done: %2 settings differ";
+// Added since: a command the device left unanswered, sent again or never known.
+const char* const kRetrying = "%1: the device did not answer %2; trying again (%3 of %4)";
+const char* const kSentUnknown = "Sent, result unknown: %1.";
 const QString kExtension = QStringLiteral(".snapshot");
 
 QString Tr(const char* text) {
@@ -121,6 +124,10 @@ TSnapshotActions::TSnapshotActions(Ui::TFrmMain& ui, TExchangeEngine& engine,
     // After the reply that ended the batch has been handled, outside the reply handler.
     connect(&FSession, &TDeviceSession::Finished, this, &TSnapshotActions::SessionFinished,
             Qt::QueuedConnection);
+    connect(&FSession, &TDeviceSession::Retrying, this,
+            [this](const QString& command, int attempt, int attempts) {
+                FStrip.ShowRetry(Tr(kRetrying).arg(FLabel, command).arg(attempt).arg(attempts));
+            });
 }
 
 TSnapshotActions::~TSnapshotActions() = default;
@@ -139,6 +146,10 @@ QStringList TSnapshotActions::OperationTexts() {
     return Latin1Texts({kReadingStep, kSaved, kNotSaved, kNothingSaved, kDeclined, kNothingWritten,
                         kChoose, kRestored, kRestoredDiffer, kWritten, kNoneWritten, kSame,
                         kDiffer});
+}
+
+QStringList TSnapshotActions::RetryTexts() {
+    return Latin1Texts({kRetrying, kSentUnknown});
 }
 
 void TSnapshotActions::ForgetDevice() {
@@ -165,8 +176,8 @@ void TSnapshotActions::Run(TTask task, const QString& batchLabel) {
     FSession.SetBatchLabel(batchLabel);
 }
 
-void TSnapshotActions::End(const QString& text, bool succeeded) {
-    FStrip.EndOperation(text, succeeded);
+void TSnapshotActions::End(const QString& text, bool succeeded, TOperationStrip::TTrailer trailer) {
+    FStrip.EndOperation(text, succeeded, std::move(trailer));
 }
 
 // The file is chosen first: nothing is read when the user cancels.
@@ -286,13 +297,17 @@ void TSnapshotActions::Stopped(TTask task) {
         return;
     }
     const TSessionReport& report = FSession.Report();
-    QString text =
-        batch ? OutcomeText(*batch, ::TranslateText) : Tr(kStopped).arg(FLabel, report.Error);
+    // What was written, or not saved, follows the batch's counts, also when a late answer
+    // changes them.
+    TOperationStrip::TTrailer trailer;
     if (task == TTask::RestoreWrite) {
-        text += QLatin1Char(' ') + WrittenText();
+        trailer = [this] { return WrittenText(); };
     } else if (task == TTask::Backup) {
-        text += QLatin1Char(' ') + Tr(kNothingSaved);
+        trailer = [] { return Tr(kNothingSaved); };
     }
+    const QString text = JoinSentences(batch ? OutcomeText(*batch, ::TranslateText)
+                                             : Tr(kStopped).arg(FLabel, report.Error),
+                                       trailer ? trailer() : QString());
     // A lost or closed line has been reported by the window already.
     const bool lineGone =
         batch && (batch->End == TBatchEnd::LineLost || batch->End == TBatchEnd::PortClosed);
@@ -301,20 +316,30 @@ void TSnapshotActions::Stopped(TTask task) {
         FMessages.ShowMessage(Tr(kStopped).arg(FLabel, report.Error), QStringLiteral("ERROR"),
                               TMessageIcon::Error);
     }
-    End(text, false);
+    End(text, false, trailer);
 }
 
-// "Written: SMS Primary number, Another name." for the settings the device took.
+// "Written: SMS Primary number, Another name." for the settings the device took, and
+// "Sent, result unknown: Time difference." for a write it left unanswered.
 QString TSnapshotActions::WrittenText() const {
     QStringList written;
+    QStringList unknown;
     for (const TParamCheck& check : FSession.Report().Params) {
         if (check.State == TParamState::Confirmed || check.State == TParamState::Echoed ||
             check.State == TParamState::Differs) {
             written.append(CaptionOf(check.Key));
+        } else if (check.State == TParamState::NoAnswer) {
+            unknown.append(CaptionOf(check.Key));
         }
     }
-    return written.isEmpty() ? Tr(kNoneWritten)
-                             : Tr(kWritten).arg(written.join(QStringLiteral(", ")));
+    QStringList sentences;
+    if (!written.isEmpty()) {
+        sentences.append(Tr(kWritten).arg(written.join(QStringLiteral(", "))));
+    }
+    if (!unknown.isEmpty()) {
+        sentences.append(Tr(kSentUnknown).arg(unknown.join(QStringLiteral(", "))));
+    }
+    return sentences.isEmpty() ? Tr(kNoneWritten) : sentences.join(QLatin1Char(' '));
 }
 
 void TSnapshotActions::BackupRead() {

@@ -2,6 +2,7 @@
 
 #include "uDeviceSession.h"
 #include "uGeoFence.h"
+#include "uOperationStrip.h"
 #include "uSnapshot.h"
 
 #include <QObject>
@@ -17,7 +18,6 @@ class IMessageService;
 class QGroupBox;
 class QPushButton;
 class TExchangeEngine;
-class TOperationStrip;
 class TParamGroups;
 class TSnapshotDiffDialog;
 class TWindowRecords;
@@ -43,6 +43,8 @@ public:
     // The texts these actions show, for the language file.
     static QStringList Texts();
     static QStringList OperationTexts();
+    // Added since: a command sent again, a write whose result is unknown.
+    static QStringList RetryTexts();
     // Captions, once the window's start-up texts have their ids.
     void ApplyTexts();
     // Back up, Compare and Restore need the device; saving the window's values does not.
@@ -61,7 +63,7 @@ private:
     enum class TTask { None, Backup, Compare, RestoreCompare, RestoreWrite };
 
     void Run(TTask task, const QString& batchLabel);
-    void End(const QString& text, bool succeeded);
+    void End(const QString& text, bool succeeded, TOperationStrip::TTrailer trailer = {});
     void SessionFinished();
     void Stopped(TTask task);
     QString WrittenText() const;

@@ -131,8 +131,14 @@ void TDeviceSession::Start(const QString& label) {
 }
 
 void TDeviceSession::OnAnswered(const TCmdAnswer& answer) {
-    if (!FRunning || FNext >= FPlan.size() ||
-        CommandText(answer.Cmd) != CommandText(FPlan[FNext].Cmd)) {
+    if (FNext >= FPlan.size() || CommandText(answer.Cmd) != CommandText(FPlan[FNext].Cmd)) {
+        return;
+    }
+    // A late answer to the command the run ended on still verifies its parameter.
+    if (!FRunning) {
+        if (answer.Late && FPlan[FNext].Check >= 0) {
+            Keep(FPlan[FNext], answer);
+        }
         return;
     }
     const TPlanned& planned = FPlan[FNext];
@@ -248,6 +254,7 @@ void TDeviceSession::OnBatch(const TBatchOutcome& outcome) {
                         .arg(command)
                         .arg(FRetries)
                         .arg(kRetries));
+        Q_EMIT Retrying(command, FRetries + 1, kRetries + 1);
         // Outside the engine's time-out handler, which is still running.
         QMetaObject::invokeMethod(
             this,

@@ -41,6 +41,9 @@ const char* const kUnusableCount = "%1 replies the program cannot use";
 const char* const kRefusedCount = "%1 commands refused by the rules, never sent";
 const char* const kNoAnswerCount = "no answer to %1";
 const char* const kNotSentCount = "%1 not sent";
+// Added since: writes answered with something the program cannot use.
+const char* const kWritesUnusableCount =
+    "%1 of %2 writes answered (%3 confirmed, %4 differ, %5 unusable)";
 
 // Added since: why a reply or a command did not count.
 const char* const kUnusableNote = "%1 was answered with %2, which the program cannot use: %3";
@@ -69,8 +72,12 @@ QString Seconds(qint64 ms) {
 QString Counts(const TBatchOutcome& o, const std::function<QString(const char*)>& t) {
     QStringList parts;
     if (o.Writes > 0) {
-        parts.append(
-            t(kWritesCount).arg(o.WritesAnswered()).arg(o.Writes).arg(o.Confirmed).arg(o.Differs));
+        QString writes = t(o.UnusableWrites > 0 ? kWritesUnusableCount : kWritesCount)
+                             .arg(o.WritesAnswered())
+                             .arg(o.Writes)
+                             .arg(o.Confirmed)
+                             .arg(o.Differs);
+        parts.append(o.UnusableWrites > 0 ? writes.arg(o.UnusableWrites) : writes);
     }
     if (o.Reads > 0) {
         parts.append(t(kReadsCount).arg(o.ReadsAnswered()).arg(o.Reads));
@@ -214,6 +221,18 @@ QStringList OutcomeCountTexts() {
     return Latin1Texts({kCompleteCountsText, kGaveUpText, kSupersededText, kInterruptedText,
                         kWritesCount, kReadsCount, kUnusableCount, kRefusedCount, kNoAnswerCount,
                         kNotSentCount});
+}
+
+QStringList OutcomeWriteTexts() {
+    return Latin1Texts({kWritesUnusableCount});
+}
+
+QString JoinSentences(const QString& first, const QString& second) {
+    if (first.isEmpty() || second.isEmpty()) {
+        return first + second;
+    }
+    return first + (first.endsWith(QLatin1Char('.')) ? QStringLiteral(" ") : QStringLiteral(". ")) +
+           second;
 }
 
 QString OutcomeText(const TBatchOutcome& o,

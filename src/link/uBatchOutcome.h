@@ -80,16 +80,18 @@ enum class TBatchEnd {
 };
 
 struct TBatchOutcome {
-    QString Label; // what runs, in the user's words ("Read All")
+    QString Label;  // what runs, in the user's words ("Read All")
+    int Serial = 0; // tells the engine's batches apart
     TBatchEnd End = TBatchEnd::Running;
     int Total = 0;
-    int Reads = 0;     // commands of the batch that read
-    int Writes = 0;    // commands of the batch that write
-    int Answered = 0;  // commands answered, reads and writes
-    int Confirmed = 0; // writes the device echoed with the value sent
-    int Differs = 0;   // writes the device answered with something else
-    int Unusable = 0;  // replies the program could not use
-    int Refused = 0;   // commands never sent because they break a rule
+    int Reads = 0;          // commands of the batch that read
+    int Writes = 0;         // commands of the batch that write
+    int Answered = 0;       // commands answered, reads and writes
+    int Confirmed = 0;      // writes the device echoed with the value sent
+    int Differs = 0;        // writes the device answered with something else
+    int Unusable = 0;       // replies the program could not use
+    int UnusableWrites = 0; // of them, replies to writes: answered, neither confirmed nor differing
+    int Refused = 0;        // commands never sent because they break a rule
     qint64 ElapsedMs = 0;
     QString Note;            // the first unusable reply or refused command of the batch, in words
     QList<TCmdItem> Pending; // commands not answered when the batch stopped, head first
@@ -100,7 +102,7 @@ struct TBatchOutcome {
     bool Succeeded() const {
         return End == TBatchEnd::Complete && Differs == 0 && Unusable == 0 && Refused == 0;
     }
-    int WritesAnswered() const { return Confirmed + Differs; }
+    int WritesAnswered() const { return Confirmed + Differs + UnusableWrites; }
     int ReadsAnswered() const { return Answered - WritesAnswered(); }
     int NotAnswered() const { return HeadSent && !Pending.isEmpty() ? 1 : 0; }
     int NotSent() const { return int(Pending.size()) - NotAnswered(); }
@@ -111,6 +113,9 @@ struct TBatchOutcome {
 // A control's caption as a batch name: without its access key ("Read All [&A]" → "Read All").
 QString BatchLabel(const QString& caption);
 
+// Two sentences of one line: a full stop ends the first when it has none.
+QString JoinSentences(const QString& first, const QString& second);
+
 // The one-line account of a batch for the window; texts go through translate.
 QString OutcomeText(const TBatchOutcome& outcome,
                     const std::function<QString(const QString&)>& translate);
@@ -118,6 +123,8 @@ QString OutcomeText(const TBatchOutcome& outcome,
 // added since (appended at the end of the window's list so that earlier ids stay).
 QStringList OutcomeTexts();
 QStringList OutcomeCountTexts();
+// Added since: the count of writes answered with replies the program cannot use.
+QStringList OutcomeWriteTexts();
 // The texts of the notes on unusable replies and refused commands, and of LineFault.
 QStringList OutcomeNoteTexts();
 // "(P05,0) was answered with (...), which the program cannot use: ..." and "... was not sent: ...".

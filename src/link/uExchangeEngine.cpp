@@ -146,7 +146,7 @@ void TExchangeEngine::BeginBatch() {
     for (const TCmdItem& cmd : FCmdList) {
         ++(cmd.RW == kCmdRead ? FBatch->Reads : FBatch->Writes);
     }
-    ++FBatchSerial;
+    FBatch->Serial = ++FBatchSerial;
     FStopAfterHead = false;
     FBatchClock.start();
     ReportBatch();
@@ -160,11 +160,13 @@ void TExchangeEngine::ReopenBatch() {
     FBatch->Pending.clear();
 }
 
-void TExchangeEngine::Count(TCmdState state) {
+void TExchangeEngine::Count(const TCmdAnswer& answer) {
+    const TCmdState state = answer.State;
     ++FBatch->Answered;
     FBatch->Confirmed += state == TCmdState::Confirmed ? 1 : 0;
     FBatch->Differs += state == TCmdState::Differs ? 1 : 0;
     FBatch->Unusable += state == TCmdState::Unusable ? 1 : 0;
+    FBatch->UnusableWrites += state == TCmdState::Unusable && answer.Cmd.RW != kCmdRead ? 1 : 0;
 }
 
 std::optional<QString> TExchangeEngine::Refusal(const TCmdItem& cmd) const {
@@ -225,7 +227,7 @@ void TExchangeEngine::RecordAnswer(const TCmdItem& head) {
         if (FBatch->End == TBatchEnd::NoAnswer) {
             ReopenBatch(); // a late reply takes a stopped batch up again
         }
-        Count(answer.State);
+        Count(answer);
     }
     Q_EMIT CommandAnswered(answer);
 }
@@ -243,7 +245,7 @@ void TExchangeEngine::RecordLateAnswer(const QByteArray& reply) {
     FLate.erase(late);
     const TCmdAnswer answer = Answer(command.Cmd, reply, QString(), true);
     if (FBatch && command.Batch == FBatchSerial && FBatch->NotAnswered() > 0) {
-        Count(answer.State);
+        Count(answer);
         FBatch->Pending.removeFirst();
         FBatch->HeadSent = false;
     }

@@ -141,7 +141,7 @@ private:
     std::optional<QString> SendOrAbandon(bool restart);
     void BeginBatch();
     void ReopenBatch();
-    void Count(TCmdState state);
+    void Count(const TCmdAnswer& answer);
     void StopHere();
     void DropQueue();
     void RememberLate();

@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDate>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -43,17 +42,6 @@ protected:
             Device->Stop();
         }
         Connect(options);
-    }
-    // The day log's lines from the given line on, without their time stamps.
-    QStringList DayLog(qsizetype from) const {
-        const QString path = QFileInfo(SettingsFilePath()).absolutePath() + "/log/" +
-                             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + ".log";
-        QStringList lines;
-        for (const QByteArray& line : ReadAll(path).split('\n').mid(from)) {
-            const qsizetype stamp = line.indexOf(':') + 7; // "9 Dec 2026 17:56:49 "
-            lines.append(QString::fromLatin1(line.trimmed().mid(stamp)));
-        }
-        return lines;
     }
     int Notices() const {
         int count = 0;

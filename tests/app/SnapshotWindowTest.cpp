@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -326,6 +328,90 @@ TEST_F(SnapshotWindowTest, RestoreTakesTheDevicesRowOfAValuesFile) {
     EXPECT_EQ(Notices(), QStringList{"Operation success !"});
     EXPECT_EQ(Held(17), "VAN_9");
     EXPECT_EQ(Held(11, 2), "2,13900000002");
+}
+
+// A restore stopped part-way says what the device took and what it may hold, also after a late
+// answer; a command the device left unanswered is sent again, and the strip says so. The day
+// log keeps each outcome once, as the strip shows it.
+TEST_F(SnapshotWindowTest, ARestoreSaysWhatTheDeviceTookWhateverStopsIt) {
+    TSimOptions slow;
+    slow.delayMs = 300;
+    TSimOptions drops = slow;
+    drops.dropEvery = 3;
+    const QString unknown = "0 of 2 writes answered (0 confirmed, 0 differ); 0 of 2 reads "
+                            "answered; no answer to (P03,1,+4911111); 3 not sent. Sent, result "
+                            "unknown: SMS Primary number.";
+    const struct {
+        const char* Case;
+        TSimOptions Options;
+        std::function<void()> Stop; // once the device holds the first write, before its echo
+        QStringList Outcomes;       // the day log's, in order; the strip shows the last
+    } cases[] = {
+        {"the line is lost",
+         slow,
+         [&] { Device->Unplug(); },
+         {"Restore interrupted: the line was lost. " + unknown}},
+        {"the user cancels, and the echo comes late",
+         slow,
+         [&] { Button("btnCancelBatch")->click(); },
+         {"Restore cancelled by the user. " + unknown,
+          "Restore cancelled by the user. 1 of 2 writes answered (1 confirmed, 0 differ); 0 of 2 "
+          "reads answered; 3 not sent. Written: SMS Primary number."}},
+        {"replies are lost and their commands sent again",
+         drops,
+         {},
+         {"Restore done: the device confirmed every written setting (2): 2 by reading them back, "
+          "0 by their echo alone (they cannot be read)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        Window.reset();
+        if (Device) {
+            Device->Stop();
+        }
+        ASSERT_NO_FATAL_FAILURE(Connect(c.Options));
+        const qsizetype from = DayLog(0).size() - 1;
+        const auto outcomes = [&] {
+            QStringList lines;
+            for (const QString& line : DayLog(from)) {
+                if (line.startsWith("== Outcome : ")) {
+                    lines.append(line.mid(13));
+                }
+            }
+            return lines;
+        };
+        QStringList shown;
+        const auto watch = [&] {
+            if (shown.isEmpty() || shown.last() != Strip()) {
+                shown.append(Strip());
+            }
+        };
+        WriteSnapshot("P03=+4911111\r\nP12=480\r\n");
+        Button("btnSnapshotRestore")->click();
+        QDialog* dialog = WaitForTable();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QPushButton*>("btnSnapshotWrite")->click();
+        if (c.Stop) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return Held(3) == "+4911111"; }, 20'000));
+            c.Stop();
+        }
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                watch();
+                return outcomes().size() >= c.Outcomes.size() && !Window->Engine().IsBusy();
+            },
+            20'000))
+            << outcomes().join('\n').toStdString();
+        QTest::qWait(400);
+        EXPECT_EQ(outcomes(), c.Outcomes);
+        EXPECT_EQ(Strip(), c.Outcomes.last());
+        if (!c.Stop) {
+            EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const QString& text) {
+                return text.startsWith("Restore: the device did not answer (") &&
+                       text.endsWith("; trying again (2 of 3)");
+            })) << shown.join('\n').toStdString();
+        }
+    }
 }
 
 // The window's own message boxes; only the file dialogs answer by themselves.

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "WindowTestSupport.h"
+#include "uAppPaths.h"
 #include "uExchangeEngine.h"
 #include "uQtSerialPort.h"
 #include "uSimPty.h"
 #include "ui_uFrmMain.h"
 
 #include <QApplication>
+#include <QDate>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
@@ -44,6 +47,18 @@ protected:
     }
 
     Ui::TFrmMain& Ui() { return Window->Controls(); }
+
+    // The day log's lines from the given line on, without their time stamps.
+    QStringList DayLog(qsizetype from) const {
+        const QString path = QFileInfo(SettingsFilePath()).absolutePath() + "/log/" +
+                             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + ".log";
+        QStringList lines;
+        for (const QByteArray& line : ReadAll(path).split('\n').mid(from)) {
+            const qsizetype stamp = line.indexOf(':') + 7; // "9 Dec 2026 17:56:49 "
+            lines.append(QString::fromLatin1(line.trimmed().mid(stamp)));
+        }
+        return lines;
+    }
 
     std::unique_ptr<TSimPty> Device;
 };

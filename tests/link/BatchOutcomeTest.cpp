@@ -316,16 +316,25 @@ TEST_F(BatchEngineTest, AReplyWaitingOnTheLineIsReadBeforeTheTimeOut) {
 }
 
 TEST_F(BatchEngineTest, WritesAreCheckedAndADifferenceIsNoSuccess) {
-    Start({Cmd(3, 1, ",+8613800138000"), Cmd(10, 1, ",20")});
+    Engine.SetRules({}, [](const QByteArray& reply) {
+        return reply.contains("garbage") ? std::optional<QString>("no address") : std::nullopt;
+    });
+    Start({Cmd(3, 1, ",+8613800138000"), Cmd(10, 1, ",20"), Cmd(5, 1, ",1.2.3.4")});
     Feed("(1,P03,+86138)");
     Feed("(1,P10,20)");
-    ASSERT_EQ(Answers.size(), 2);
+    Feed("(1,P05,garbage)");
+    ASSERT_EQ(Answers.size(), 3);
     EXPECT_EQ(Answers[0].first().value<TCmdAnswer>().State, TCmdState::Differs);
     EXPECT_EQ(Answers[1].first().value<TCmdAnswer>().State, TCmdState::Confirmed);
+    EXPECT_EQ(Answers[2].first().value<TCmdAnswer>().State, TCmdState::Unusable);
     EXPECT_EQ(Last().End, TBatchEnd::Complete);
     EXPECT_EQ(Last().Confirmed, 1);
     EXPECT_EQ(Last().Differs, 1);
     EXPECT_EQ(Successes(), 0);
+    // A reply the program cannot use still answers its write.
+    EXPECT_TRUE(OutcomeText(Last(), [](const QString& text) { return text; })
+                    .startsWith("Batch done: 3 of 3 writes answered (1 confirmed, 1 differ, 1 "
+                                "unusable); 1 replies the program cannot use; "));
 }
 
 TEST_F(BatchEngineTest, AHangUpInThePauseEndsTheBatchAsLostAndNothingAsComplete) {

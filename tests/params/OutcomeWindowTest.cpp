@@ -231,7 +231,8 @@ TEST_F(OutcomeWindowTest, FactoryDefaultAsksFirstAndCancelSendsNothing) {
         EXPECT_TRUE(field->toolTip().endsWith("Not known since the factory reset: Read All shows "
                                               "what the device holds now"));
     }
-    EXPECT_TRUE(Outcome().endsWith("Read All [Alt+A] shows its new values."))
+    EXPECT_TRUE(Outcome().contains(" s. The device has restored its factory settings; Read All "
+                                   "[Alt+A] shows its new values."))
         << Outcome().toStdString();
     // Read, a field is the device's again.
     Ui().btnCenterNumberRead->click();
