@@ -88,7 +88,7 @@ public:
 Q_SIGNALS:
     // One line for the technician: which step the device is at.
     void Step(const QString& text);
-    // The device left command unanswered; it is sent again, as send attempt of attempts.
+    // The device left a command unanswered; it is sent again, as attempt "attempt" of "attempts".
     void Retrying(const QString& command, int attempt, int attempts);
     void Finished();
 
