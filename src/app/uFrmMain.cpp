@@ -509,7 +509,8 @@ QStringList TFrmMain::AddedTexts() {
            TSnapshotValues::Texts() + TWindowRecords::Texts() + OutcomeNoteTexts() +
            TFieldStates::FaultTexts() + TRecordsHistoryDialog::TipTexts() +
            TOperationStrip::Texts() + TSnapshotActions::OperationTexts() +
-           TFieldStates::ResetTexts() + OutcomeWriteTexts() + TSnapshotActions::RetryTexts();
+           TFieldStates::ResetTexts() + OutcomeWriteTexts() + TSnapshotActions::RetryTexts() +
+           TFieldStates::UnreadTexts();
 }
 
 void TFrmMain::ApplyAddedTexts() {

@@ -103,6 +103,11 @@ public:
     bool IsBusy() const { return tmOverTime.isActive(); }
     // True while a received reply is being applied.
     bool HandlingReply() const { return FReply.Active; }
+    // True while the reply being applied answers the command a running batch waits for; false
+    // for a reply that comes after its batch stopped or ended, or that nobody asked for.
+    bool HandlingAwaitedReply() const {
+        return FReply.Active && FReply.AnswersHead && FBatch && FBatch->End == TBatchEnd::Running;
+    }
     int QueueLength() const { return static_cast<int>(FCmdList.size()); }
     const std::deque<TCmdItem>& Queue() const { return FCmdList; }
     const QByteArray& RxBuffer() const { return FRxBuffer; }

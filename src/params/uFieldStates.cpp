@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QTimer>
 #include <iterator>
 
 namespace {
@@ -22,11 +23,14 @@ const char* const kUnusableText = "The device answered %1, which the program can
 const char* const kRefusedText = "Not sent: %1";
 const char* const kUnknownText =
     "Not known since the factory reset: Read All shows what the device holds now";
+const char* const kUnreadUnknownText = "Not known since the factory reset, and the device does "
+                                       "not report it when read: only writing it makes it known";
 const char* const kOnText = "on";
 const char* const kOffText = "off";
 
 constexpr int kGeoFenceParam = 8;
 constexpr int kFactoryDefault = 20;
+constexpr int kRadius = 9; // written only: the device does not report it
 constexpr int kWholeValue = -1;
 
 QString Tr(const char* text) {
@@ -84,6 +88,7 @@ TFieldStates::TFieldStates(Ui::TFrmMain& ui, TExchangeEngine& engine, TGeoFenceM
     Bind(25, 0, 0, ui.CBox_Main_02);
     Bind(31, 0, 0, ui.txtGSensorParam);
     Bind(34, 0, 0, ui.CBox_Main_03);
+    Bind(kRadius, 0, 0, ui.txtRadius);
     Bind(4, 0, 0, ui.CBox_UploadingInterval);
     Bind(4, 0, 1, ui.Cbox_UploadingTimes);
     Bind(4, 0, 2, ui.cbUpLoadMode);
@@ -117,6 +122,10 @@ QStringList TFieldStates::ResetTexts() {
     return {QString::fromLatin1(kUnknownText)};
 }
 
+QStringList TFieldStates::UnreadTexts() {
+    return {QString::fromLatin1(kUnreadUnknownText)};
+}
+
 void TFieldStates::Forget() {
     for (const TBinding& binding : FBindings) {
         FStates[binding.Control].Reported = false;
@@ -132,7 +141,8 @@ void TFieldStates::MarkAllUnknown() {
     const QString text = Tr(kUnknownText);
     for (const TBinding& binding : FBindings) {
         FStates[binding.Control].Reported = false;
-        SetMark(binding.Control, TFieldMark::Unknown, text);
+        SetMark(binding.Control, TFieldMark::Unknown,
+                binding.Number == kRadius ? Tr(kUnreadUnknownText) : text);
     }
     for (int id = 1; id <= kGeoFenceCount; ++id) {
         FGeoFences.SetMark(id, TFieldMark::Unknown, text);
@@ -177,6 +187,18 @@ QString TFieldStates::ValueOf(const QWidget* control) {
     return QString();
 }
 
+void TFieldStates::SetValueOf(QWidget* control, const QString& value) {
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        edit->setText(value);
+    } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+        list->setCurrentText(value);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setChecked(value == Tr(kOnText));
+    } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+        spin->setValue(value.toInt());
+    }
+}
+
 TFieldMark TFieldStates::Mark(const QWidget* control) const {
     return FStates.value(control).Mark;
 }
@@ -188,11 +210,21 @@ void TFieldStates::ControlChanged(QWidget* control) {
     if (FEngine.HandlingReply()) {
         state.Reported = true;
         state.DeviceValue = ValueOf(control);
-        if (state.Mark == TFieldMark::Edited) {
-            SetMark(control, TFieldMark::None, QString());
+        if (state.Mark != TFieldMark::Edited) {
+            return;
         }
+        if (FEngine.HandlingAwaitedReply() || state.DeviceValue == state.UserValue) {
+            SetMark(control, TFieldMark::None, QString());
+            return;
+        }
+        // A reply nobody waits for any more (its batch had stopped) does not undo what the
+        // user typed since: the edit comes back once the reply is applied, marked with what
+        // the device holds.
+        QTimer::singleShot(0, this,
+                           [control, value = state.UserValue] { SetValueOf(control, value); });
         return;
     }
+    state.UserValue = ValueOf(control);
     if (!state.Reported) {
         return;
     }

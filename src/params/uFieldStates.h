@@ -38,6 +38,8 @@ public:
     static QStringList FaultTexts();
     // The text of the mark of every setting after a factory reset.
     static QStringList ResetTexts();
+    // The text of that mark on a setting the device does not report.
+    static QStringList UnreadTexts();
 
 private:
     // One control and the field of a parameter's value (from the third reply field on) that
@@ -52,6 +54,7 @@ private:
         TFieldMark Mark = TFieldMark::None;
         bool Reported = false;
         QString DeviceValue; // the control's value as the device last reported it
+        QString UserValue;   // the control's value as the user (or a profile) last set it
         QString BaseToolTip;
         QString BaseDescription;
         QPointer<QAction> Badge; // in line edits
@@ -69,6 +72,7 @@ private:
     std::vector<const TBinding*> BindingsOf(const TCmdItem& cmd) const;
     void SetMark(QWidget* control, TFieldMark mark, const QString& text);
     static QString ValueOf(const QWidget* control);
+    static void SetValueOf(QWidget* control, const QString& value);
 
     TExchangeEngine& FEngine;
     TGeoFenceModel& FGeoFences;

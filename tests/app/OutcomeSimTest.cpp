@@ -131,6 +131,32 @@ TEST_F(OutcomeSimTest, AValueTheDeviceStoresDifferentlyIsShownMarkedAndNoSuccess
     EXPECT_EQ(Device->Snapshot().Values(3).value(0), "+86138");
 }
 
+// A reply that comes after its command was given up on does not undo what the user typed
+// since: the edit stays, marked with what the device holds.
+TEST_F(OutcomeSimTest, ALateReplyKeepsWhatTheUserTypedAfterTheStop) {
+    TSimOptions slow;
+    slow.delayMs = 300;
+    slow.presets = {"(P05,1,10.0.0.1,9000,CMNET,,)"};
+    Connect(slow);
+    Ui().btnGprsRead->click();
+    ASSERT_TRUE(WaitEnded());
+    ASSERT_EQ(Ui().txtAPN->text(), "CMNET");
+
+    Engine().SetTimingForTests(50, 10); // now the device answers after the program gave up
+    Ui().btnGprsRead->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(); }, 5000));
+    ASSERT_EQ(Engine().Batch()->End, TBatchEnd::NoAnswer);
+    Ui().txtAPN->selectAll();
+    QTest::keyClicks(Ui().txtAPN, "MYAPN");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Ended() && Engine().Batch()->End == TBatchEnd::Complete; }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(Ui().txtAPN->text(), "MYAPN");
+    EXPECT_EQ(Window->FieldStates().Mark(Ui().txtAPN), TFieldMark::Edited);
+    EXPECT_TRUE(Ui().txtAPN->toolTip().endsWith("Changed here. The device holds: CMNET"))
+        << Ui().txtAPN->toolTip().toStdString();
+}
+
 // Moving from one device to another with the port button: nothing the first device said is
 // shown, marked or trusted once its line is closed, until the second device says it.
 TEST_F(OutcomeSimTest, ThePortButtonForgetsTheDeviceOfTheLineItCloses) {

@@ -234,12 +234,20 @@ TEST_F(OutcomeWindowTest, FactoryDefaultAsksFirstAndCancelSendsNothing) {
     EXPECT_TRUE(Outcome().contains(" s. The device has restored its factory settings; Read All "
                                    "[Alt+A] shows its new values."))
         << Outcome().toStdString();
+    EXPECT_EQ(Mark(Ui().txtRadius), TFieldMark::Unknown);
+    EXPECT_TRUE(Ui().txtRadius->toolTip().endsWith(
+        "Not known since the factory reset, and the device does not report it when read: only "
+        "writing it makes it known"));
     // Read, a field is the device's again.
     Ui().btnCenterNumberRead->click();
     AnswerAll();
     EXPECT_EQ(Mark(Ui().txtAlias), TFieldMark::None);
     EXPECT_EQ(Mark(Ui().txtCenterNumber), TFieldMark::None);
     EXPECT_EQ(Mark(Ui().txtIPAddress), TFieldMark::Unknown);
+    // The radius, which no read reports, only by its write.
+    Ui().btn_SelfGeoSet->click();
+    AnswerAll();
+    EXPECT_EQ(Mark(Ui().txtRadius), TFieldMark::None);
 }
 
 TEST_F(OutcomeWindowTest, ClosingDuringAWriteAsksAndStaysOpenWhenRefused) {
