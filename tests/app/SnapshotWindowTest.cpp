@@ -403,8 +403,8 @@ TEST_F(SnapshotWindowTest, ARestoreSaysWhatTheDeviceTookWhateverStopsIt) {
             20'000))
             << outcomes().join('\n').toStdString();
         QTest::qWait(400);
-        EXPECT_EQ(outcomes(), c.Outcomes);
-        EXPECT_EQ(Strip(), c.Outcomes.last());
+        EXPECT_EQ(outcomes().join('\n').toStdString(), c.Outcomes.join('\n').toStdString());
+        EXPECT_EQ(Strip().toStdString(), c.Outcomes.last().toStdString());
         if (!c.Stop) {
             EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const QString& text) {
                 return text.startsWith("Restore: the device did not answer (") &&
