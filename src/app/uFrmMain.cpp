@@ -326,9 +326,11 @@ void TFrmMain::FormCreate() {
     ui->RzMeter_Volume->SetValue(0);
     AssignKeyFilters();
     ui->Cbox_UploadingTimes->clear();
-    ui->Cbox_UploadingTimes->addItems({TranslateText(QStringLiteral("Uploading all the time")),
-                                       QStringLiteral("5"), QStringLiteral("10"),
-                                       QStringLiteral("15"), QStringLiteral("20")});
+    // The first entry stands for the value 0, which is what its field's rule checks.
+    ui->Cbox_UploadingTimes->addItem(TranslateText(QStringLiteral("Uploading all the time")),
+                                     QStringLiteral("0"));
+    ui->Cbox_UploadingTimes->addItems(
+        {QStringLiteral("5"), QStringLiteral("10"), QStringLiteral("15"), QStringLiteral("20")});
     ui->Cbox_UploadingTimes->setCurrentIndex(0);
     FSchedule->RefreshUploadOptions();
     ui->pgCtrl->setTabVisible(ui->pgCtrl->indexOf(ui->tsOther), false);

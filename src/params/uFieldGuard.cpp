@@ -30,6 +30,18 @@ QLineEdit* EditOf(QWidget* control) {
     return qobject_cast<QLineEdit*>(control);
 }
 
+// What a text stands for: an entry of a list that carries a value (its display text says
+// "all the time", its value is 0) stands for that value; any other text for itself.
+QString ValueOf(const QWidget* control, const QString& text) {
+    if (const auto* list = qobject_cast<const QComboBox*>(control)) {
+        const int entry = list->findText(text, Qt::MatchExactly);
+        if (entry >= 0 && list->itemData(entry).isValid()) {
+            return list->itemData(entry).toString();
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 TFieldGuard::TFieldGuard(const TFieldRule& rule, int index, QWidget* control)
@@ -44,10 +56,11 @@ TFieldGuard::TFieldGuard(const TFieldRule& rule, int index, QWidget* control)
 
 QValidator::State TFieldGuard::validate(QString& input, int& pos) const {
     Q_UNUSED(pos);
+    const QString value = ValueOf(FControl.data(), input);
     if (input == FShown || IsDeletion(FShown, input)) {
-        return FRule.Check(input, FIndex) ? Intermediate : Acceptable;
+        return FRule.Check(value, FIndex) ? Intermediate : Acceptable;
     }
-    if (const auto fault = FRule.CheckTyping(input, FIndex)) {
+    if (const auto fault = FRule.CheckTyping(value, FIndex)) {
         Refuse(fault->Reason(::TranslateText));
         return Invalid;
     }
@@ -55,7 +68,7 @@ QValidator::State TFieldGuard::validate(QString& input, int& pos) const {
         FRefusal.clear();
         ShowReason(QString());
     }
-    return FRule.Check(input, FIndex) ? Intermediate : Acceptable;
+    return FRule.Check(value, FIndex) ? Intermediate : Acceptable;
 }
 
 void TFieldGuard::Refuse(const QString& reason) const {

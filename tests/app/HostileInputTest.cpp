@@ -7,6 +7,7 @@
 #include "uSnapshotActions.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QDate>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -64,6 +65,22 @@ TEST_F(HostileInputTest, TypedAndPastedTextCannotHideACommand) {
     Ui().btnGprsSet->click();
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Received(), QByteArrayList{"(P05,1,123.123.123.123,8888,xP201,user 1,)"});
+}
+
+// A list's entry is checked by the value it stands for ("all the time" is 0), typing by itself.
+TEST_F(HostileInputTest, AListEntryIsCheckedByTheValueItStandsFor) {
+    QComboBox* times = Ui().Cbox_UploadingTimes;
+    const QString tip = "How many uploads: all the time, or pick or type a number";
+    EXPECT_EQ(times->currentText(), "Uploading all the time");
+    EXPECT_EQ(times->toolTip(), tip);
+    EXPECT_FALSE(times->accessibleDescription().contains("cannot hold"));
+    times->setFocus();
+    times->lineEdit()->selectAll();
+    QTest::keyClicks(times->lineEdit(), "5x");
+    EXPECT_EQ(times->currentText(), "5");
+    EXPECT_EQ(times->toolTip(), tip + "\nNumber of uploads cannot hold \"x\"");
+    times->setCurrentIndex(0);
+    EXPECT_EQ(times->toolTip(), tip);
 }
 
 TEST_F(HostileInputTest, AProfileValueThatBreaksItsRuleIsNotLoaded) {
