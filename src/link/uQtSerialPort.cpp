@@ -11,7 +11,13 @@
 #include <poll.h>
 #endif
 
-TQtSerialPort::TQtSerialPort(QObject* parent) : ICommPort(parent) {
+namespace {
+
+const QString kLineClosed = QStringLiteral("The device closed the line");
+
+} // namespace
+
+TQtSerialPort::TQtSerialPort(QObject* parent) : ICommPort(parent), FPort(this) {
     connect(&FPort, &QSerialPort::readyRead, this,
             [this] { Q_EMIT RxChar(FPort.bytesAvailable()); });
     connect(&FPort, &QSerialPort::errorOccurred, this, &TQtSerialPort::OnError);
@@ -105,11 +111,14 @@ QByteArray TQtSerialPort::Read(qint64 count) {
     return FPort.read(count);
 }
 
+// The port's resource error is the line going away (its device removed, its other end closed)
+// as much as the hang-up is; which of the two is noticed first is a matter of timing, so both
+// say the same. The port's own words ("Resource temporarily unavailable", "Input/output error")
+// would say nothing more.
 void TQtSerialPort::OnError(QSerialPort::SerialPortError error) {
     if (error == QSerialPort::ResourceError && FPort.isOpen()) {
-        const QString text = FPort.errorString();
         FPort.clearError();
-        LoseLine(text);
+        LoseLine(kLineClosed);
     }
 }
 
@@ -117,7 +126,7 @@ void TQtSerialPort::CheckHangUp() {
 #ifdef Q_OS_UNIX
     pollfd line{static_cast<int>(FPort.handle()), POLLIN, 0};
     if (::poll(&line, 1, 0) == 1 && (line.revents & POLLHUP) != 0) {
-        LoseLine(QStringLiteral("The device closed the line"));
+        LoseLine(kLineClosed);
     }
 #endif
 }

@@ -34,7 +34,7 @@ private:
     void CheckHangUp();
     void LoseLine(const QString& error);
 
-    QSerialPort FPort;
+    QSerialPort FPort; // a child object of the line
     // QSerialPort takes the end of a pseudo-terminal (its peer closed) for an empty read
     // and keeps polling; this watch turns the hang-up into a lost line.
     std::unique_ptr<QSocketNotifier> FHangUpWatch;

@@ -140,6 +140,19 @@ TEST_F(SerialLineTest, AHangUpClosesThePortAndReportsItOnce) {
     EXPECT_EQ(lost.count(), 1);
     EXPECT_FALSE(Port.IsOpen());
     EXPECT_EQ(Host.Replies.size(), 2);
+    EXPECT_EQ(lost.value(0).value(0).toString(), "The device closed the line");
+}
+
+// The port may notice the same unplug as a resource error first: it says the same.
+TEST_F(SerialLineTest, AResourceErrorIsALostLineInTheSameWords) {
+    StartDevice(TSimOptions{});
+    QSignalSpy lost(&Port, &ICommPort::LineLost);
+    auto* serial = Port.findChild<QSerialPort*>();
+    ASSERT_NE(serial, nullptr);
+    Q_EMIT serial->errorOccurred(QSerialPort::ResourceError);
+    ASSERT_EQ(lost.count(), 1);
+    EXPECT_EQ(lost[0][0].toString(), "The device closed the line");
+    EXPECT_FALSE(Port.IsOpen());
 }
 
 TEST_F(SerialLineTest, AHangUpIsNoticedWithoutWritingAgain) {
