@@ -172,7 +172,8 @@ constexpr TControlText kOwnNames[] = {
     {"mm_Recv", "Transcript"},
 };
 
-// The value labels keep their text as name; what they show is said in their description.
+// The value labels are named by their caption, as every field is; what they show is their
+// description (kept in step where they are given a value).
 constexpr std::pair<const char*, const char*> kDescribedValues[] = {
     {"lblAnotherName", "lblAnother"},
     {"lblVersion", "lblVer"},
@@ -237,7 +238,8 @@ void ApplyControlTexts(QWidget& window) {
         QWidget* value = find(QString::fromLatin1(valueName));
         const QWidget* label = find(QString::fromLatin1(labelName));
         if (value != nullptr && label != nullptr) {
-            value->setAccessibleDescription(Caption(*label));
+            value->setAccessibleName(Caption(*label));
+            value->setAccessibleDescription(Caption(*value));
         }
     }
     // Both states now, so that opening the port looks no new text up.

@@ -64,6 +64,13 @@ int FieldIntOr(const QStringList& fields, int index, int fallback) {
     return IntOr(Field(fields, index), fallback);
 }
 
+// A value label of the top panel is named by its caption; a screen reader reads what it shows
+// in its description.
+void ShowValue(QLabel& label, const QString& text) {
+    label.setText(text);
+    label.setAccessibleDescription(text);
+}
+
 } // namespace
 
 TReplyHandler::TReplyHandler(Ui::TFrmMain& ui, TExchangeEngine& engine, TUploadSchedule& schedule,
@@ -102,7 +109,7 @@ void TReplyHandler::HandleReply(const QByteArray& reply) {
 }
 
 void TReplyHandler::HandleStatusReport(const QStringList& fields) {
-    FUi.lblAnotherName->setText(Field(fields, 3));
+    ShowValue(*FUi.lblAnotherName, Field(fields, 3));
     SetGpsLevel(StrictInt(Field(fields, 4)));
     SetGsmLevel(StrictInt(Field(fields, 5)));
     ShowBatteryLevel(StrictInt(Field(fields, 6)));
@@ -130,7 +137,7 @@ void TReplyHandler::HandleParameter(int number, const QStringList& fields) {
     }
     switch (number) {
     case 1:
-        FUi.lblVersion->setText(Field(fields, 2));
+        ShowValue(*FUi.lblVersion, Field(fields, 2));
         break;
     case 4:
         HandleUploading(fields);
@@ -284,8 +291,8 @@ void TReplyHandler::StopCharging() {
 void TReplyHandler::ForgetDevice() {
     StopCharging();
     FUi.RzMeter_LED->SetText(QStringLiteral("0000000000"));
-    FUi.lblAnotherName->clear();
-    FUi.lblVersion->setText(QStringLiteral("xxxxxxxx"));
+    ShowValue(*FUi.lblAnotherName, QString());
+    ShowValue(*FUi.lblVersion, QStringLiteral("xxxxxxxx"));
     SetGpsLevel(0);
     SetGsmLevel(0);
 }

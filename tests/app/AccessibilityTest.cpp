@@ -63,6 +63,8 @@ TEST_F(AccessibilityTest, EveryFieldIsNamedByItsLabel) {
         {"RzMeter_GSM", "GSM:"},
         {"RzMeter_Battery", "Battery:"},
         {"RzMeter_LED", "ID:"},
+        {"lblAnotherName", "Another Name:"},
+        {"lblVersion", "Version:"},
         {"sbT01", "Query status"},
         {"ComLed1", "Connection lamp"},
         {"ed_googleurl", "Tile host"},
@@ -81,6 +83,13 @@ TEST_F(AccessibilityTest, PaintedWidgetsGiveTheirValues) {
     id->SetText("0123456789");
     EXPECT_EQ(AccessibleText(id, QAccessible::Value), "0123456789");
     EXPECT_EQ(AccessibleText(id, QAccessible::Description), "0123456789");
+
+    // The alias and the version read as the ID does: the value in the description.
+    EXPECT_EQ(AccessibleText(Find<QLabel>("lblAnotherName"), QAccessible::Description), "");
+    Window->Replies().HandleReply("(0123456789,T01,0,VANA,7,20,85)");
+    Window->Replies().HandleReply("(0123456789,P01,V1.1.1)");
+    EXPECT_EQ(AccessibleText(Find<QLabel>("lblAnotherName"), QAccessible::Description), "VANA");
+    EXPECT_EQ(AccessibleText(Find<QLabel>("lblVersion"), QAccessible::Description), "V1.1.1");
 
     auto* gsm = Find<TSegmentMeter>("RzMeter_GSM");
     gsm->SetValue(3);
