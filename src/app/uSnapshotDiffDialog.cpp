@@ -7,6 +7,7 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -29,6 +30,20 @@ QString Tr(const char* text) {
     return TranslateText(QString::fromLatin1(text));
 }
 
+// The restore list: a row is selected exactly while it is ticked, so the one action assistive
+// technology offers on a row (which selects or unselects it) ticks or unticks it too. Clicks
+// and keys move the current row only; the tick box, Space and that action change the tick.
+class TTickTable : public QTableWidget {
+public:
+    using QTableWidget::QTableWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex&,
+                                                         const QEvent*) const override {
+        return QItemSelectionModel::NoUpdate;
+    }
+};
+
 } // namespace
 
 TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool choose,
@@ -46,7 +61,8 @@ TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool
         values->setWordWrap(true);
         layout->addWidget(values);
     }
-    FTable = new QTableWidget(int(rows.size()), int(kHeaders.size()), this);
+    FTable = choose ? new TTickTable(int(rows.size()), int(kHeaders.size()), this)
+                    : new QTableWidget(int(rows.size()), int(kHeaders.size()), this);
     FTable->setObjectName(QStringLiteral("tblSnapshotDiff"));
     QStringList headers;
     for (const char* header : kHeaders) {
@@ -55,7 +71,8 @@ TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool
     FTable->setHorizontalHeaderLabels(headers);
     FTable->verticalHeader()->hide();
     FTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    FTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    FTable->setSelectionMode(choose ? QAbstractItemView::MultiSelection
+                                    : QAbstractItemView::SingleSelection);
     FTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int row = 0; row < int(rows.size()); ++row) {
         const TDiffRow& diff = rows[row];
@@ -76,6 +93,9 @@ TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool
     FTable->resizeColumnsToContents();
     FTable->horizontalHeader()->setStretchLastSection(true);
     FTable->setCurrentCell(0, 0);
+    if (choose) {
+        KeepTicksSelected();
+    }
     layout->addWidget(FTable);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -95,6 +115,25 @@ TSnapshotDiffDialog::TSnapshotDiffDialog(const std::vector<TDiffRow>& rows, bool
     layout->addWidget(buttons);
     resize(760, 420);
     FTable->setFocus();
+}
+
+void TSnapshotDiffDialog::KeepTicksSelected() {
+    FTable->selectAll();
+    connect(FTable, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (item->column() == 0) {
+            FTable->selectionModel()->select(FTable->indexFromItem(item),
+                                             (item->checkState() == Qt::Checked
+                                                  ? QItemSelectionModel::Select
+                                                  : QItemSelectionModel::Deselect) |
+                                                 QItemSelectionModel::Rows);
+        }
+    });
+    connect(FTable->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        for (int row = 0; row < FTable->rowCount(); ++row) {
+            const bool selected = FTable->selectionModel()->isRowSelected(row);
+            FTable->item(row, 0)->setCheckState(selected ? Qt::Checked : Qt::Unchecked);
+        }
+    });
 }
 
 QStringList TSnapshotDiffDialog::CheckedKeys() const {

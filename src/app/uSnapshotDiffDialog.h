@@ -25,6 +25,9 @@ public:
     static QStringList Texts();
 
 private:
+    // The ticked rows are the selected ones, whichever way either changes.
+    void KeepTicksSelected();
+
     QTableWidget* FTable = nullptr;
     QStringList FKeys;
 };

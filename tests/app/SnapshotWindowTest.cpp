@@ -13,6 +13,7 @@
 #include "uSnapshotActions.h"
 #include "ui_uFrmMain.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -172,6 +173,17 @@ TEST_F(SnapshotWindowTest, RestoreWritesOnlyTheTickedRowsCheckedAndTheWindowShow
     QTest::keyClick(table, Qt::Key_Down);
     QTest::keyClick(table, Qt::Key_Space);
     EXPECT_EQ(Rows(dialog)[1], "Another name | VAN42 |  | unticked");
+    // A screen reader's one action on a row ticks and unticks it.
+    const auto toggle = [table](int row) {
+        QAccessibleInterface* cell =
+            QAccessible::queryAccessibleInterface(table)->tableInterface()->cellAt(row, 0);
+        cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        return cell->state().checked;
+    };
+    EXPECT_FALSE(toggle(0));
+    EXPECT_EQ(Rows(dialog)[0], "SMS Primary number | +8613900000000 |  | unticked");
+    EXPECT_TRUE(toggle(0));
+    EXPECT_EQ(Rows(dialog)[0], "SMS Primary number | +8613900000000 |  | ticked");
     QApplication::setActiveWindow(dialog);
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
     QTest::keyClick(dialog, Qt::Key_W, Qt::AltModifier);
