@@ -417,8 +417,12 @@ void TExchangeEngine::NextCmd() {
     // and the time the window takes to show the reply is not added to it.
     const std::chrono::nanoseconds handled(FReply.Active ? FReplyRead.nsecsElapsed() : 0);
     const QPointer<TExchangeEngine> alive(this);
+    // The reply has been applied: what happens during the pause (the user typing, say) is not
+    // its doing.
+    const TReplyContext applied = std::exchange(FReply, TReplyContext{});
     Wait(std::chrono::milliseconds(FPauseMs) - handled);
     if (alive) {
+        FReply = applied;
         StartSend(false);
     }
 }

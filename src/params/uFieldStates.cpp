@@ -207,23 +207,27 @@ TFieldMark TFieldStates::Mark(const QWidget* control) const {
 // profile's) and differs from the device until it is written or the value comes back.
 void TFieldStates::ControlChanged(QWidget* control) {
     TState& state = FStates[control];
+    const int batch = FEngine.Batch() ? FEngine.Batch()->Serial : 0;
     if (FEngine.HandlingReply()) {
+        const bool editedSince =
+            state.Mark == TFieldMark::Edited || (batch > 0 && state.EditBatch == batch);
         state.Reported = true;
         state.DeviceValue = ValueOf(control);
-        if (state.Mark != TFieldMark::Edited) {
-            return;
-        }
-        if (FEngine.HandlingAwaitedReply() || state.DeviceValue == state.UserValue) {
-            SetMark(control, TFieldMark::None, QString());
-            return;
-        }
         // A reply nobody waits for any more (its batch had stopped) does not undo what the
         // user typed since: the edit comes back once the reply is applied, marked with what
         // the device holds.
-        QTimer::singleShot(0, this,
-                           [control, value = state.UserValue] { SetValueOf(control, value); });
+        if (!FEngine.HandlingAwaitedReply() && editedSince &&
+            state.DeviceValue != state.UserValue) {
+            QTimer::singleShot(0, this,
+                               [control, value = state.UserValue] { SetValueOf(control, value); });
+            return;
+        }
+        if (state.Mark == TFieldMark::Edited) {
+            SetMark(control, TFieldMark::None, QString());
+        }
         return;
     }
+    state.EditBatch = batch;
     state.UserValue = ValueOf(control);
     if (!state.Reported) {
         return;

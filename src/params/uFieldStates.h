@@ -55,6 +55,7 @@ private:
         bool Reported = false;
         QString DeviceValue; // the control's value as the device last reported it
         QString UserValue;   // the control's value as the user (or a profile) last set it
+        int EditBatch = 0;   // the engine's batch (under way or last) at that moment
         QString BaseToolTip;
         QString BaseDescription;
         QPointer<QAction> Badge; // in line edits

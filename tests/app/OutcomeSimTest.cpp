@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <functional>
@@ -132,29 +133,46 @@ TEST_F(OutcomeSimTest, AValueTheDeviceStoresDifferentlyIsShownMarkedAndNoSuccess
 }
 
 // A reply that comes after its command was given up on does not undo what the user typed
-// since: the edit stays, marked with what the device holds.
+// since, whether or not the field was read before: the edit stays, marked with what the device
+// holds, also while the batch the reply takes up again goes on.
 TEST_F(OutcomeSimTest, ALateReplyKeepsWhatTheUserTypedAfterTheStop) {
     TSimOptions slow;
-    slow.delayMs = 300;
-    slow.presets = {"(P05,1,10.0.0.1,9000,CMNET,,)"};
+    slow.delayMs = 600;
+    slow.presets = {"(P05,1,10.0.0.1,9000,CMNET,,)", "(P03,1,+4900000)"};
     Connect(slow);
+    Engine().SetTimingForTests(400, 10);
     Ui().btnGprsRead->click();
     ASSERT_TRUE(WaitEnded());
     ASSERT_EQ(Ui().txtAPN->text(), "CMNET");
 
     Engine().SetTimingForTests(50, 10); // now the device answers after the program gave up
-    Ui().btnGprsRead->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(); }, 5000));
-    ASSERT_EQ(Engine().Batch()->End, TBatchEnd::NoAnswer);
-    Ui().txtAPN->selectAll();
-    QTest::keyClicks(Ui().txtAPN, "MYAPN");
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Ended() && Engine().Batch()->End == TBatchEnd::Complete; }, 5000));
-    QTest::qWait(50);
-    EXPECT_EQ(Ui().txtAPN->text(), "MYAPN");
-    EXPECT_EQ(Window->FieldStates().Mark(Ui().txtAPN), TFieldMark::Edited);
-    EXPECT_TRUE(Ui().txtAPN->toolTip().endsWith("Changed here. The device holds: CMNET"))
-        << Ui().txtAPN->toolTip().toStdString();
+    const struct {
+        QPushButton* Read;
+        QLineEdit* Field;
+        const char* Typed;
+        const char* Held;
+    } cases[] = {
+        {Ui().btnGprsRead, Ui().txtAPN, "MYAPN", "CMNET"},                        // read before
+        {Ui().btnCenterNumberRead, Ui().txtCenterNumber, "+4912345", "+4900000"}, // never read
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Field->objectName().toStdString());
+        c.Read->click();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return Ended() && Engine().Batch()->End == TBatchEnd::NoAnswer; }, 5000));
+        c.Field->selectAll();
+        QTest::keyClicks(c.Field, c.Typed);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return c.Field->toolTip().endsWith(
+                    QStringLiteral("Changed here. The device holds: %1").arg(c.Held));
+            },
+            5000))
+            << c.Field->toolTip().toStdString();
+        EXPECT_EQ(c.Field->text(), c.Typed);
+        EXPECT_EQ(Window->FieldStates().Mark(c.Field), TFieldMark::Edited);
+        Find<QPushButton>("btnCancelBatch")->click();
+    }
 }
 
 // Moving from one device to another with the port button: nothing the first device said is
